@@ -1,0 +1,28 @@
+// The command groups of the w4util tool. Each group adds its subcommands to
+// the application; a subcommand's work runs through Run(), which turns a
+// library failure into its report on stderr and exit code 1.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+namespace w4cli {
+
+// Exit codes of the tool.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Sets the work of the chosen subcommand; main runs it after parsing.
+void SetAction(std::function<int()> action);
+
+// Thrown by a command for a usage error found after parsing (exit code 2).
+struct UsageError {
+  std::string text;
+};
+
+void AddFormatCommands(CLI::App& app);
+
+}  // namespace w4cli
