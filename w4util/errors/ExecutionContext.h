@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "w4util/Export.h"
@@ -269,7 +270,7 @@ class W4UTIL_EXPORT ExecutionContextStack {
   // Removes the newest frame, whichever it is; an empty stack is left alone.
   void PopContext(const ExecutionContextFramePtr& frame);
   // Pops, then drops holder's reference, both under the guard (if any).
-  void PopContextAndRelease(ExecutionContextFramePtr& holder);
+  void PopContextAndRelease(std::optional<ExecutionContextFramePtr>& holder);
 
   // "Execution context (Thread=0x%04lx) (%ld levels deep):\r\n" and one line
   // per frame, oldest first, indented by two more spaces each.
@@ -305,5 +306,5 @@ class W4UTIL_EXPORT ExecutionContextLifetime {
 
  private:
   ExecutionContextStack& m_Stack;
-  ExecutionContextFramePtr m_Frame;
+  std::optional<ExecutionContextFramePtr> m_Frame;
 };
