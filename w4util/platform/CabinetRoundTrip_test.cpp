@@ -1,6 +1,9 @@
 // Cabinets written by the compressor and read back by the decompressor.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include <cstring>
 #include <random>
 
 #include "w4util/platform/CabinetCompressor.h"
@@ -313,6 +316,48 @@ TEST(CabinetCompressorErrors, ReportTheirCodes) {
   }
   EXPECT_EQ(files.OpenHandleCount(), 0u);
   EXPECT_EQ(files.GetFileNames().size(), 2u) << "temporary files are deleted, the cabinet stays";
+}
+
+// A zlib stream whose two-byte header is replaced by "CK", behind a fixed
+// 91-byte cabinet header: how data of an earlier release is brought into
+// cabinet form. The file name is followed by one spare byte before the block,
+// the block has no checksum and carries the zlib trailer after its end.
+TEST(CabinetRoundTripSet, ReadsZlibDataWrappedAsOneBlock) {
+  const CabBytes original = TextBytes(30000);
+  uLongf zlibSize = compressBound(static_cast<uLong>(original.size()));
+  CabBytes zlibData(zlibSize);
+  ASSERT_EQ(compress2(zlibData.data(), &zlibSize, original.data(), static_cast<uLong>(original.size()), 9), Z_OK);
+  zlibData.resize(zlibSize);
+  const auto blockSize = static_cast<std::uint32_t>(zlibData.size());
+  CabBytes c(91, 0);
+  std::memcpy(&c[0], "MSCF", 4);
+  StoreLe32(&c[8], blockSize + 91);
+  StoreLe32(&c[16], 44);
+  c[24] = 3;
+  c[25] = 1;
+  StoreLe16(&c[26], 1);
+  StoreLe16(&c[28], 1);
+  StoreLe32(&c[36], 83);
+  StoreLe16(&c[40], 1);
+  StoreLe16(&c[42], 1);
+  StoreLe32(&c[44], static_cast<std::uint32_t>(original.size()));
+  StoreLe16(&c[54], 8812);
+  StoreLe16(&c[56], 22970);
+  std::memcpy(&c[60], "//Uncompressed-Data//", 22);
+  StoreLe16(&c[87], static_cast<std::uint16_t>(blockSize));
+  StoreLe16(&c[89], static_cast<std::uint16_t>(original.size()));
+  zlibData[0] = 'C';
+  zlibData[1] = 'K';
+  c.insert(c.end(), zlibData.begin(), zlibData.end());
+  // A compressed-buffer footer behind the cabinet is not read.
+  c.insert(c.end(), {0x02, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x75, 0x30, 'C', 'O', 'M', '5'});
+  std::vector<CabEntry> out;
+  CabinetErf erf;
+  ASSERT_TRUE(ExtractTestCabinet(c, out, erf)) << erf.erfOper;
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].name, "//Uncompressed-Data//");
+  EXPECT_EQ(out[0].date, 8812);
+  EXPECT_TRUE(out[0].data == original);
 }
 
 }  // namespace
