@@ -1,0 +1,15 @@
+#include "w4util/attributes/AttributeBytesList.h"
+
+#include "w4util/attributes/AttributeBytes.h"
+
+void AttributeBytesList::ImportFromOtherList(const AttributeBytesList& other) {
+  if (&other == this) {
+    return;  // emptying first would lose the records to import
+  }
+  DeleteAllAttributeBytes();
+  std::unique_ptr<AttributeBytesListIterator> iterator = other.GetIterator();
+  while (other.IsValid(*iterator)) {
+    SharedPtr<AttributeBytes> record = other.GetNextAttributeBytesSharedPtr(*iterator);
+    AddAttributeBytes(record);
+  }
+}
