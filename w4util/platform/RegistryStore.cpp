@@ -396,11 +396,7 @@ std::uint32_t RegistryStore::RegQueryValueEx(RegHandle key, std::u16string_view 
   if (std::uint32_t err = Resolve(key, &r)) return err;
   if (r.usersRoot) return ERROR_FILE_NOT_FOUND;
   if (!(r.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-  std::uint32_t storedType = 0;
-  std::vector<std::uint8_t> bytes;
-  if (std::uint32_t err = r.hive->QueryValue(r.keyId, valueName, &storedType, &bytes)) return err;
-  if (type != nullptr) *type = storedType;
-  return CopyData(bytes, data, size);
+  return r.hive->QueryValueInto(r.keyId, valueName, type, data, size);
 }
 
 std::uint32_t RegistryStore::RegSetValueEx(RegHandle key, std::u16string_view valueName,

@@ -95,6 +95,11 @@ class SqliteHive::Statement {
     sqlite3_bind_blob(st_, i, s.empty() ? kEmpty : s.data(), static_cast<int>(s.size() * 2),
                       SQLITE_TRANSIENT);
   }
+  // The caller keeps s alive until the statement is reset.
+  void BindNameStatic(int i, const std::u16string& s) {
+    sqlite3_bind_blob(st_, i, s.empty() ? kEmpty : s.data(), static_cast<int>(s.size() * 2),
+                      SQLITE_STATIC);
+  }
   void BindBytes(int i, const std::uint8_t* p, std::uint32_t n) {
     sqlite3_bind_blob(st_, i, n == 0 ? static_cast<const void*>(kEmpty) : p, static_cast<int>(n),
                       SQLITE_STATIC);
@@ -328,9 +333,10 @@ std::uint32_t SqliteHive::SetValue(std::int64_t key, std::u16string_view name, s
                " SELECT ?1, ?2, ?3, ?4, ?5 WHERE EXISTS(SELECT 1 FROM keys WHERE id = ?1)"
                " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
   if (!st.ok()) return ERROR_REGISTRY_IO_FAILED;
+  const std::u16string folded = FoldRegistryName(name);
   st.Bind(1, key);
   st.BindName(2, name);
-  st.BindName(3, FoldRegistryName(name));
+  st.BindNameStatic(3, folded);
   st.Bind(4, type);
   st.BindBytes(5, data, size);
   if (int rc = st.Step(); rc != SQLITE_DONE) return MapSqlite(rc);
@@ -349,6 +355,40 @@ std::uint32_t SqliteHive::QueryValue(std::int64_t key, std::u16string_view name,
     if (rc == SQLITE_ROW) {
       *type = static_cast<std::uint32_t>(sqlite3_column_int64(st.get(), 0));
       ColumnData(st.get(), 1, data);
+      return ERROR_SUCCESS;
+    }
+    if (rc != SQLITE_DONE) return MapSqlite(rc);
+  }
+  KeyRow row;
+  if (std::uint32_t err = GetKey(key, &row)) return err;
+  return ERROR_FILE_NOT_FOUND;
+}
+
+std::uint32_t SqliteHive::QueryValueInto(std::int64_t key, std::u16string_view name,
+                                         std::uint32_t* type, std::uint8_t* data,
+                                         std::uint32_t* size) {
+  std::lock_guard lock(mutex_);
+  {
+    const std::u16string folded = FoldRegistryName(name);
+    Statement st(*this, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
+    if (!st.ok()) return ERROR_REGISTRY_IO_FAILED;
+    st.Bind(1, key);
+    st.BindNameStatic(2, folded);
+    const int rc = st.Step();
+    if (rc == SQLITE_ROW) {
+      if (type != nullptr) *type = static_cast<std::uint32_t>(sqlite3_column_int64(st.get(), 0));
+      const void* p = sqlite3_column_blob(st.get(), 1);
+      const auto length = static_cast<std::uint32_t>(sqlite3_column_bytes(st.get(), 1));
+      if (data == nullptr) {
+        if (size != nullptr) *size = length;
+        return ERROR_SUCCESS;
+      }
+      if (*size < length) {
+        *size = length;
+        return ERROR_MORE_DATA;
+      }
+      if (length > 0 && p != nullptr) std::memcpy(data, p, length);
+      *size = length;
       return ERROR_SUCCESS;
     }
     if (rc != SQLITE_DONE) return MapSqlite(rc);

@@ -80,6 +80,10 @@ class SqliteHive {
                          const std::uint8_t* data, std::uint32_t size);
   std::uint32_t QueryValue(std::int64_t key, std::u16string_view name, std::uint32_t* type,
                            std::vector<std::uint8_t>* data);
+  // The size-query-then-read contract straight from the row: data null asks
+  // for the size; *size too small answers ERROR_MORE_DATA with the length.
+  std::uint32_t QueryValueInto(std::int64_t key, std::u16string_view name, std::uint32_t* type,
+                               std::uint8_t* data, std::uint32_t* size);
   std::uint32_t DeleteValue(std::int64_t key, std::u16string_view name);
   // Subkeys in folded-name order, values in creation order.
   std::uint32_t EnumKey(std::int64_t key, std::uint32_t index, std::u16string* name);
