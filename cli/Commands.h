@@ -24,5 +24,6 @@ struct UsageError {
 };
 
 void AddFormatCommands(CLI::App& app);
+void AddPclXlCommands(CLI::App& app);
 
 }  // namespace w4cli

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(0, 1);
 
   w4cli::AddFormatCommands(app);
+  w4cli::AddPclXlCommands(app);
 
   try {
     app.parse(argc, argv);
