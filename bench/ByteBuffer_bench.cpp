@@ -1,0 +1,129 @@
+// Walking a buffer of one million mixed wire primitives, against a plain
+// memcpy of the same bytes measured in the same run. The ratio (walk time /
+// memcpy time, by real and by CPU time) is printed after the table; the
+// target is at most 4.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "w4util/foundation/ByteBuffer.h"
+
+namespace {
+
+// One group: Long, Short, Byte, Time64, Word, Bool, Int, Byte (23 bytes).
+constexpr int kPrimitivesPerGroup = 8;
+constexpr int kPrimitives = 1'000'000;
+constexpr int kGroups = kPrimitives / kPrimitivesPerGroup;
+
+const ByteBuffer& Mixed() {
+  static const ByteBuffer buffer = [] {
+    ByteBuffer b;
+    b.reserve(23u * kGroups);
+    for (int i = 0; i < kGroups; ++i) {
+      b.append(ByteBuffer::createFromLongValue(i * 7919));
+      b.append(ByteBuffer::createFromShortValue(static_cast<std::int16_t>(i)));
+      b.append(ByteBuffer::createFromByteValue(static_cast<unsigned char>(i)));
+      b.append(ByteBuffer::createFromTime64Value(std::int64_t{i} * 1'000'000'007));
+      b.append(ByteBuffer::createFromWordValue(static_cast<std::uint16_t>(i * 3)));
+      b.append(ByteBuffer::createFromBoolValue(i % 3 == 0));
+      b.append(ByteBuffer::createFromIntValue(-i));
+      b.append(ByteBuffer::createFromByteValue(static_cast<unsigned char>(i >> 8)));
+    }
+    return b;
+  }();
+  return buffer;
+}
+
+void BM_WalkMixedPrimitives(benchmark::State& state) {
+  ByteBuffer buffer = Mixed();
+  for (auto _ : state) {
+    unsigned char* cursor = buffer.data();
+    unsigned int left = buffer.getDword();
+    std::int64_t sum = 0;
+    for (int i = 0; i < kGroups; ++i) {
+      sum += ByteBuffer::WalkBufferToGetLong(cursor, left);
+      sum += ByteBuffer::WalkBufferToGetShort(cursor, left);
+      sum += ByteBuffer::WalkBufferToGetByte(cursor, left);
+      sum += ByteBuffer::WalkBufferToGetTime64(cursor, left);
+      sum += ByteBuffer::WalkBufferToGetWord(cursor, left);
+      sum += ByteBuffer::WalkBufferToGetBool(cursor, left);
+      sum += ByteBuffer::WalkBufferToGetInt(cursor, left);
+      sum += ByteBuffer::WalkBufferToGetByte(cursor, left);
+    }
+    benchmark::DoNotOptimize(sum);
+    benchmark::DoNotOptimize(left);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * buffer.size());
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kPrimitives);
+}
+BENCHMARK(BM_WalkMixedPrimitives)->Unit(benchmark::kMicrosecond);
+
+void BM_MemcpyReference(benchmark::State& state) {
+  const ByteBuffer& buffer = Mixed();
+  std::vector<unsigned char> target(buffer.size());
+  for (auto _ : state) {
+    std::memcpy(target.data(), buffer.data(), buffer.size());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * buffer.size());
+}
+BENCHMARK(BM_MemcpyReference)->Unit(benchmark::kMicrosecond);
+
+// Keeps the real time of every benchmark (the median when repeated) so the
+// ratio can be printed after the table.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred) {
+        continue;
+      }
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type == Run::RT_Iteration || median) {
+        const std::string name = run.run_name.function_name;
+        if (median || medians_.count(name) == 0) {
+          times_[name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+        }
+        if (median) {
+          medians_[name] = true;
+        }
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  struct Times {
+    double real;
+    double cpu;
+  };
+  std::map<std::string, Times> times_;
+
+ private:
+  std::map<std::string, bool> medians_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const auto walk = reporter.times_.find("BM_WalkMixedPrimitives");
+  const auto copy = reporter.times_.find("BM_MemcpyReference");
+  if (walk != reporter.times_.end() && copy != reporter.times_.end() && copy->second.real > 0 &&
+      copy->second.cpu > 0) {
+    std::printf("walk / memcpy of %zu bytes (%d primitives): %.2f real time, %.2f CPU time (target <= 4)\n",
+                Mixed().size(), kPrimitives, walk->second.real / copy->second.real,
+                walk->second.cpu / copy->second.cpu);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
