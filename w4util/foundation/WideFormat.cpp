@@ -1,6 +1,7 @@
 #include "w4util/foundation/WideFormat.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -207,9 +208,49 @@ std::size_t NarrowLength(const char* s, std::int32_t precision) {
   return strnlen(s, static_cast<std::size_t>(precision));
 }
 
+// Integers are converted here rather than by snprintf: they are most of
+// what the library formats, and this keeps a conversion to a few divisions.
+std::size_t IntegerBody(const Spec& spec, FormatArgSource& args, char* buf) {
+  const std::int32_t precision = spec.precision > kMaxFormatPrecision ? kMaxFormatPrecision : spec.precision;
+  std::uint64_t magnitude = 0;
+  char sign = 0;
+  if (spec.kind == Kind::kSigned) {
+    const std::int64_t v = ReadSigned(spec, args);
+    magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    if (v < 0) sign = '-';
+    else if (spec.flags & kPlus) sign = '+';
+    else if (spec.flags & kSpace) sign = ' ';
+  } else {
+    magnitude = ReadUnsigned(spec, args);
+  }
+  const char16_t c = spec.conversion;
+  const unsigned base = (c == u'x' || c == u'X') ? 16 : (c == u'o' ? 8 : 10);
+  const char* digitSet = c == u'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+  char digits[24];
+  std::size_t count = 0;
+  for (std::uint64_t m = magnitude; m != 0; m /= base) digits[count++] = digitSet[m % base];
+  std::size_t zeros = 0;
+  if (precision >= 0) {
+    zeros = static_cast<std::size_t>(precision) > count ? static_cast<std::size_t>(precision) - count : 0;
+  } else if (count == 0) {
+    zeros = 1;  // a plain 0
+  }
+  if (base == 8 && (spec.flags & kAlternate) && zeros == 0) zeros = 1;
+  std::size_t n = 0;
+  if (sign != 0) buf[n++] = sign;
+  if (base == 16 && (spec.flags & kAlternate) && magnitude != 0) {
+    buf[n++] = '0';
+    buf[n++] = static_cast<char>(c);
+  }
+  for (std::size_t i = 0; i < zeros; ++i) buf[n++] = '0';
+  while (count > 0) buf[n++] = digits[--count];
+  return n;
+}
+
 // Formats a number with snprintf; width is applied by the caller so that
 // the local buffer stays small.
 std::size_t NumberBody(const Spec& spec, FormatArgSource& args, char* buf) {
+  if (spec.kind == Kind::kSigned || spec.kind == Kind::kUnsigned) return IntegerBody(spec, args, buf);
   char fmt[16];
   std::size_t f = 0;
   fmt[f++] = '%';
@@ -223,23 +264,6 @@ std::size_t NumberBody(const Spec& spec, FormatArgSource& args, char* buf) {
   }
   int n = 0;
   switch (spec.kind) {
-    case Kind::kSigned:
-    case Kind::kUnsigned: {
-      fmt[f++] = 'l';
-      fmt[f++] = 'l';
-      fmt[f++] = static_cast<char>(spec.conversion);
-      fmt[f] = 0;
-      if (spec.kind == Kind::kSigned) {
-        long long v = ReadSigned(spec, args);
-        n = precision >= 0 ? std::snprintf(buf, kNumberBufferSize, fmt, precision, v)
-                           : std::snprintf(buf, kNumberBufferSize, fmt, v);
-      } else {
-        unsigned long long v = ReadUnsigned(spec, args);
-        n = precision >= 0 ? std::snprintf(buf, kNumberBufferSize, fmt, precision, v)
-                           : std::snprintf(buf, kNumberBufferSize, fmt, v);
-      }
-      break;
-    }
     case Kind::kFloat:
     case Kind::kFloatOther: {
       fmt[f++] = static_cast<char>(spec.conversion);
@@ -431,7 +455,6 @@ std::size_t EstimateFormatLength(const char16_t* format, FormatArgSource& args, 
   if (format == nullptr) return 0;
   if (Inside(format, ownBegin, ownEnd)) aliases = true;
   std::size_t total = 0;
-  char number[kNumberBufferSize];
   for (const char16_t* p = format; *p != 0;) {
     if (*p++ != u'%') {
       ++total;
@@ -474,7 +497,17 @@ std::size_t EstimateFormatLength(const char16_t* format, FormatArgSource& args, 
         else args.NextInt();
         count = std::max<std::size_t>(width + precision + 4, 32) + ((spec.flags & kAlternate) ? 2 : 0);
         break;
-      case Kind::kFloat: count = std::max(width, NumberBody(spec, args, number)); break;
+      case Kind::kFloat: {
+        // Integer digits from the binary exponent, plus sign, point and
+        // decimals: a bound without formatting the value.
+        const double v = args.NextDouble();
+        int exponent = 0;
+        if (std::isfinite(v)) std::frexp(v, &exponent);
+        const std::size_t integerDigits = exponent > 0 ? static_cast<std::size_t>(exponent) * 30103 / 100000 + 2 : 1;
+        const std::size_t decimals = spec.precision < 0 ? 6 : precision;
+        count = std::max(width, integerDigits + decimals + 4);
+        break;
+      }
       case Kind::kFloatOther:
         args.NextDouble();
         count = std::max<std::size_t>(width + precision + 16, 128);

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "w4util/foundation/CXString.h"
@@ -52,6 +53,41 @@ TEST(WideFormat, ReferenceConventions) {
       {SafeFormatString("%s=%d", u"wide in narrow format", 1), u"wide in narrow format=1"},
   };
   for (const auto& c : cases) EXPECT_EQ(Str(c.got), c.want);
+}
+
+// Numeric conversions print what the C runtime prints for the same
+// specification (the 64-bit forms use the I64 prefix here, ll there).
+TEST(WideFormat, NumbersMatchTheCRuntime) {
+  const char* specs[] = {"%d", "%+d", "% d", "%05d", "%-6d|", "%.0d", "%.3d", "%8.3d", "%-+8.3d|", "%x", "%#x",
+                         "%#X", "%#o", "%o", "%#08x", "%u", "%+u", "%.0x", "%#.0o"};
+  const long long values[] = {0, 1, -1, 42, -42, 255, 2147483647LL, -2147483647LL - 1};
+  for (const char* spec : specs) {
+    for (long long v : values) {
+      char want[64];
+      std::snprintf(want, sizeof want, spec, static_cast<int>(v));
+      std::u16string format(spec, spec + std::strlen(spec));
+      std::u16string got = Str(SafeFormatString(format.c_str(), static_cast<int>(v)));
+      EXPECT_EQ(got, std::u16string(want, want + std::strlen(want))) << spec << " " << v;
+    }
+  }
+  const long long wide[] = {0, -1, 9223372036854775807LL, -9223372036854775807LL - 1};
+  for (long long v : wide) {
+    char want[64];
+    std::snprintf(want, sizeof want, "%lld|%llx|%+.20lld", v, v, v);
+    std::u16string got = Str(SafeFormatString(u"%I64d|%I64x|%+.20I64d", v, v, v));
+    EXPECT_EQ(got, std::u16string(want, want + std::strlen(want))) << v;
+  }
+  const char* floats[] = {"%f", "%.0f", "%#.0f", "%10.3f", "%-10.2e|", "%+g", "%010.2f", "%G", "%.3g"};
+  const double numbers[] = {0.0, -0.5, 1e-10, 123456.789, -1e300, 1e308};
+  for (const char* spec : floats) {
+    for (double v : numbers) {
+      char want[512];
+      std::snprintf(want, sizeof want, spec, v);
+      std::u16string format(spec, spec + std::strlen(spec));
+      std::u16string got = Str(SafeFormatString(format.c_str(), v));
+      EXPECT_EQ(got, std::u16string(want, want + std::strlen(want))) << spec << " " << v;
+    }
+  }
 }
 
 TEST(WideFormat, CountConversionNeverWrites) {
