@@ -1,6 +1,7 @@
 #include "w4util/pdl/PCLXLEmitter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -72,12 +73,12 @@ constexpr std::uint8_t eRGB = 2, eSRGB = 6;
 // First byte of the data of one ScanLineRel operator.
 constexpr std::uint8_t kScanLineLead = 3;
 
-void Put8(ByteBuffer& b, std::uint8_t v) { b.push_back(v); }
-void Put16(ByteBuffer& b, std::uint16_t v) {
+inline void Put8(ByteBuffer& b, std::uint8_t v) { b.push_back(v); }
+inline void Put16(ByteBuffer& b, std::uint16_t v) {
   const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
   b.insert(b.end(), bytes, bytes + 2);
 }
-void Put32(ByteBuffer& b, std::uint32_t v) {
+inline void Put32(ByteBuffer& b, std::uint32_t v) {
   const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
                                  static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
   b.insert(b.end(), bytes, bytes + 4);
@@ -91,7 +92,7 @@ void PutBytes(ByteBuffer& b, const std::uint8_t* p, std::size_t n) {
   if (n) b.insert(b.end(), p, p + n);
 }
 
-void Attr(ByteBuffer& b, std::uint16_t id) {
+inline void Attr(ByteBuffer& b, std::uint16_t id) {
   if (id < 256) {
     const std::uint8_t bytes[2] = {kAttrUByte, static_cast<std::uint8_t>(id)};
     b.insert(b.end(), bytes, bytes + 2);
@@ -1266,6 +1267,118 @@ bool PCLXLEmitter::xl_roundrectanglepath(const POINT& p1, const POINT& p2, std::
   return ConvertedBoxOp(oRoundRectanglePath, p1, p2, nullptr, nullptr, e, buf);
 }
 
+namespace {
+
+// Point-type sets: bit 1 ubyte, 2 sbyte, 4 uint16, 8 sint16.
+inline std::uint8_t TypeMask(std::int32_t v) {
+  if (v >= 0) return v <= 127 ? 15 : v <= 255 ? 13 : v <= 32767 ? 12 : v <= 65535 ? 4 : 0;
+  return v >= -128 ? 10 : v >= -32768 ? 8 : 0;
+}
+
+inline bool TypeOf(std::uint8_t mask, std::uint8_t& pointType, std::uint32_t& pointSize) {
+  if (mask & 2) {
+    pointType = PCLXLEmitter::eSByte;
+    pointSize = 2;
+  } else if (mask & 1) {
+    pointType = PCLXLEmitter::eUByte;
+    pointSize = 2;
+  } else if (mask & 8) {
+    pointType = PCLXLEmitter::eSInt16;
+    pointSize = 4;
+  } else if (mask & 4) {
+    pointType = PCLXLEmitter::eUInt16;
+    pointSize = 4;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+struct PointRun {
+  std::uint32_t taken = 0;
+  std::uint8_t type = 0;
+  bool relative = false;
+  std::uint32_t size = 0;
+};
+
+// The longest run of points one point type holds, absolute or relative.
+bool AnalysePoints(const PCLXLEmitter::POINT& current, std::uint32_t count, const PCLXLEmitter::POINT* points,
+                   bool curve, PointRun& run) {
+  if (count > PCLXLEmitter::kMaxCount) count = PCLXLEmitter::kMaxCount;
+  std::uint8_t absMask = 15, relMask = 15;
+  std::uint32_t absTaken = 0, relTaken = 0;
+  bool absOpen = true, relOpen = true;
+  PCLXLEmitter::POINT ref = current;
+  for (std::uint32_t i = 0; i < count && (absOpen || relOpen); ++i) {
+    const PCLXLEmitter::POINT& p = points[i];
+    if (absOpen) {
+      const std::uint8_t m =
+          absMask & TypeMask(p.x) & TypeMask(p.y);
+      if (m) {
+        absMask = m;
+        absTaken = i + 1;
+      } else {
+        absOpen = false;
+      }
+    }
+    if (relOpen) {
+      const std::int64_t dx = static_cast<std::int64_t>(p.x) - ref.x;
+      const std::int64_t dy = static_cast<std::int64_t>(p.y) - ref.y;
+      std::uint8_t m = 0;
+      if (dx >= -32768 && dx <= 65535 && dy >= -32768 && dy <= 65535) {
+        m = relMask & TypeMask(static_cast<std::int32_t>(dx)) & TypeMask(static_cast<std::int32_t>(dy));
+      }
+      if (m) {
+        relMask = m;
+        relTaken = i + 1;
+      } else {
+        relOpen = false;
+      }
+    }
+    if (!curve || i % 3 == 2) ref = p;
+  }
+  if (curve) {
+    // A curve run ends on a segment's end point.
+    absTaken -= absTaken % 3;
+    relTaken -= relTaken % 3;
+  }
+  std::uint8_t absType = 0, relType = 0;
+  std::uint32_t absSize = 0, relSize = 0;
+  const bool absOk = absTaken > 0 && TypeOf(absMask, absType, absSize);
+  const bool relOk = relTaken > 0 && TypeOf(relMask, relType, relSize);
+  if (!absOk && !relOk) return false;
+  // Relative when absolute is impossible or is not smaller per point.
+  run.relative = relOk && (!absOk || relSize <= absSize);
+  run.taken = run.relative ? relTaken : absTaken;
+  run.type = run.relative ? relType : absType;
+  run.size = run.relative ? relSize : absSize;
+  return true;
+}
+
+void EncodePoints(const PCLXLEmitter::POINT& current, const PCLXLEmitter::POINT* points, bool curve,
+                  const PointRun& run, std::uint8_t* out) {
+  PCLXLEmitter::POINT ref = current;
+  for (std::uint32_t i = 0; i < run.taken; ++i) {
+    const PCLXLEmitter::POINT& p = points[i];
+    // Only values that passed the analysis arrive here, so the
+    // differences fit.
+    const std::int32_t vx = run.relative ? p.x - ref.x : p.x;
+    const std::int32_t vy = run.relative ? p.y - ref.y : p.y;
+    if (run.size == 2) {
+      *out++ = static_cast<std::uint8_t>(vx);
+      *out++ = static_cast<std::uint8_t>(vy);
+    } else {
+      *out++ = static_cast<std::uint8_t>(vx);
+      *out++ = static_cast<std::uint8_t>(vx >> 8);
+      *out++ = static_cast<std::uint8_t>(vy);
+      *out++ = static_cast<std::uint8_t>(vy >> 8);
+    }
+    if (!curve || i % 3 == 2) ref = p;
+  }
+}
+
+}  // namespace
+
 bool PCLXLEmitter::PointListOp(const POINT& current, std::uint32_t count, const POINT* points, bool curve,
                                ByteBuffer& buf) {
   if (count == 0) return true;
@@ -1274,19 +1387,19 @@ bool PCLXLEmitter::PointListOp(const POINT& current, std::uint32_t count, const 
   if (curve && count % 3 != 0) return false;
   Mark mark(buf);
   POINT ref = current;
-  ByteBuffer bytes;
   std::uint32_t done = 0;
   while (done < count) {
-    std::uint8_t type = 0;
-    bool relative = false;
-    const std::uint32_t taken =
-        xl_convert_points_range(ref, count - done, points + done, curve, type, relative, bytes);
-    if (taken == 0) return false;
-    UInt16Attr(buf, static_cast<std::uint16_t>(taken), aNumberOfPoints);
-    UByteAttr(buf, type, aPointType);
-    Put8(buf, curve ? (relative ? oBezierRelPath : oBezierPath) : (relative ? oLineRelPath : oLinePath));
-    xl_embeddeddata(static_cast<std::uint32_t>(bytes.size()), bytes.data(), buf);
-    done += taken;
+    PointRun run;
+    if (!AnalysePoints(ref, count - done, points + done, curve, run)) return false;
+    UInt16Attr(buf, static_cast<std::uint16_t>(run.taken), aNumberOfPoints);
+    UByteAttr(buf, run.type, aPointType);
+    Put8(buf, curve ? (run.relative ? oBezierRelPath : oBezierPath) : (run.relative ? oLineRelPath : oLinePath));
+    const std::uint32_t length = run.taken * run.size;
+    EmbeddedHeader(buf, length);
+    const std::size_t at = buf.size();
+    buf.resize(at + length);
+    EncodePoints(ref, points + done, curve, run, buf.data() + at);
+    done += run.taken;
     ref = points[done - 1];
   }
   return mark.keep();
@@ -1565,33 +1678,10 @@ bool PCLXLEmitter::xl_convert_point(const CONVERSION_CTM* ctm, const POINT& in, 
   return true;
 }
 
-std::uint8_t PCLXLEmitter::xl_make_typemask(std::int32_t v) {
-  if (v >= 0 && v <= 127) return 15;
-  if (v >= 128 && v <= 255) return 13;
-  if (v >= 256 && v <= 32767) return 12;
-  if (v >= 32768 && v <= 65535) return 4;
-  if (v >= -128 && v <= -1) return 10;
-  if (v >= -32768 && v <= -129) return 8;
-  return 0;
-}
+std::uint8_t PCLXLEmitter::xl_make_typemask(std::int32_t v) { return TypeMask(v); }
 
 bool PCLXLEmitter::xl_get_type(std::uint8_t mask, std::uint8_t& pointType, std::uint32_t& pointSize) {
-  if (mask & 2) {
-    pointType = eSByte;
-    pointSize = 2;
-  } else if (mask & 1) {
-    pointType = eUByte;
-    pointSize = 2;
-  } else if (mask & 8) {
-    pointType = eSInt16;
-    pointSize = 4;
-  } else if (mask & 4) {
-    pointType = eUInt16;
-    pointSize = 4;
-  } else {
-    return false;
-  }
-  return true;
+  return TypeOf(mask, pointType, pointSize);
 }
 
 PCLXLEmitter::POINTS PCLXLEmitter::xl_point_to_bpoint(const POINT& point) {
@@ -1603,73 +1693,58 @@ std::uint32_t PCLXLEmitter::xl_convert_points_range(const POINT& current, std::u
                                                     bool& relative, ByteBuffer& bytes) {
   bytes.clear();
   if (!points || count == 0) return 0;
-  if (count > kMaxCount) count = kMaxCount;
-  std::uint8_t absMask = 15, relMask = 15;
-  std::uint32_t absTaken = 0, relTaken = 0;
-  bool absOpen = true, relOpen = true;
-  POINT ref = current;
-  for (std::uint32_t i = 0; i < count && (absOpen || relOpen); ++i) {
-    const POINT& p = points[i];
-    if (absOpen) {
-      const std::uint8_t m = absMask & xl_make_typemask(p.x) & xl_make_typemask(p.y);
-      if (m) {
-        absMask = m;
-        absTaken = i + 1;
-      } else {
-        absOpen = false;
-      }
-    }
-    if (relOpen) {
-      const std::int64_t dx = static_cast<std::int64_t>(p.x) - ref.x;
-      const std::int64_t dy = static_cast<std::int64_t>(p.y) - ref.y;
-      std::uint8_t m = 0;
-      if (dx >= -32768 && dx <= 65535 && dy >= -32768 && dy <= 65535) {
-        m = relMask & xl_make_typemask(static_cast<std::int32_t>(dx)) &
-            xl_make_typemask(static_cast<std::int32_t>(dy));
-      }
-      if (m) {
-        relMask = m;
-        relTaken = i + 1;
-      } else {
-        relOpen = false;
-      }
-    }
-    if (!curve || i % 3 == 2) ref = p;
-  }
-  if (curve) {
-    // A curve run ends on a segment's end point.
-    absTaken -= absTaken % 3;
-    relTaken -= relTaken % 3;
-  }
-  std::uint8_t absType = 0, relType = 0;
-  std::uint32_t absSize = 0, relSize = 0;
-  const bool absOk = absTaken > 0 && xl_get_type(absMask, absType, absSize);
-  const bool relOk = relTaken > 0 && xl_get_type(relMask, relType, relSize);
-  if (!absOk && !relOk) return 0;
-  // Relative when absolute is impossible or is not smaller per point.
-  relative = relOk && (!absOk || relSize <= absSize);
-  const std::uint32_t taken = relative ? relTaken : absTaken;
-  pointType = relative ? relType : absType;
-  const std::uint32_t size = relative ? relSize : absSize;
-  bytes.reserve(static_cast<std::size_t>(taken) * size);
-  ref = current;
-  for (std::uint32_t i = 0; i < taken; ++i) {
-    const POINT& p = points[i];
-    const std::int32_t vx = relative ? p.x - ref.x : p.x;
-    const std::int32_t vy = relative ? p.y - ref.y : p.y;
-    if (size == 2) {
-      Put8(bytes, static_cast<std::uint8_t>(vx));
-      Put8(bytes, static_cast<std::uint8_t>(vy));
-    } else {
-      Put16(bytes, static_cast<std::uint16_t>(vx));
-      Put16(bytes, static_cast<std::uint16_t>(vy));
-    }
-    if (!curve || i % 3 == 2) ref = p;
-  }
-  return taken;
+  PointRun run;
+  if (!AnalysePoints(current, count, points, curve, run)) return 0;
+  bytes.resize(static_cast<std::size_t>(run.taken) * run.size);
+  EncodePoints(current, points, curve, run, bytes.data());
+  pointType = run.type;
+  relative = run.relative;
+  return run.taken;
 }
 
 // ------------------------------------------------------------- raster rows
+
+namespace {
+
+// Index of the first non-zero byte of a word loaded from memory.
+inline std::size_t FirstSetByte(std::uint64_t x) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return static_cast<std::size_t>(std::countr_zero(x)) >> 3;
+  } else {
+    return static_cast<std::size_t>(std::countl_zero(x)) >> 3;
+  }
+}
+
+// Length of the run of bytes equal to p[0] (n >= 1), eight at a time.
+inline std::size_t RunOf(const std::uint8_t* p, std::size_t n) {
+  const std::uint64_t pattern = 0x0101010101010101ull * p[0];
+  std::size_t i = 1;
+  while (i + 8 <= n) {
+    std::uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    if (const std::uint64_t x = w ^ pattern) return i + FirstSetByte(x);
+    i += 8;
+  }
+  while (i < n && p[i] == p[0]) ++i;
+  return i;
+}
+
+// Number of leading bytes in which a and b agree.
+inline std::size_t SameLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+  std::size_t i = 0;
+  while (i + 8 <= n) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return i + FirstSetByte(x ^ y);
+    i += 8;
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+}  // namespace
+
 
 std::int32_t PCLXLEmitter::EncodeRunLengthRow(const std::uint8_t* row, std::int32_t length, std::uint8_t* out,
                                               std::int32_t capacity) {
@@ -1688,8 +1763,7 @@ std::int32_t PCLXLEmitter::EncodeRunLengthRow(const std::uint8_t* row, std::int3
     return true;
   };
   while (i < length) {
-    std::int32_t run = 1;
-    while (i + run < length && row[i + run] == row[i]) ++run;
+    std::int32_t run = static_cast<std::int32_t>(RunOf(row + i, static_cast<std::size_t>(length - i)));
     if (run >= 3) {
       if (!flushLiteral(i)) return -length;
       while (run >= 3) {
@@ -1718,7 +1792,8 @@ std::int32_t PCLXLEmitter::EncodeDeltaRow(const std::uint8_t* row, const std::ui
   std::int32_t o = 0, i = 0, last = 0;  // last: end of the previous replacement
   while (i < length) {
     if (row[i] == seed[i]) {
-      ++i;
+      i += static_cast<std::int32_t>(
+          SameLength(row + i, seed + i, static_cast<std::size_t>(length - i)));
       continue;
     }
     std::int32_t n = 0;
