@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -98,6 +99,7 @@ struct CabinetDecompressor::Impl {
   std::uint64_t limit = 0;  // bytes of the cabinet that may be read
   std::vector<Folder> folders;
   std::vector<File> files;
+  std::vector<std::uint32_t> order;  // extraction order: continued files, then by folder and offset
 
   // Decoder position: folder `current`, next block `nextBlock` at
   // `blockOffset`; history[blockStart, blockStart + blockSize) holds the
@@ -281,6 +283,36 @@ bool CabinetDecompressor::Impl::ReadTables(CabHandle handle, const Header& heade
       return Fail(FDIERROR_CORRUPT_CABINET);
     }
   }
+  // Each folder is decoded once, front to back: files are taken in folder
+  // order and may not overlap, so no input makes the decoder start a folder
+  // again or restore the same bytes twice.
+  order.clear();
+  order.reserve(files.size());
+  for (std::uint32_t i = 0; i < files.size(); ++i) {
+    if (files[i].folder >= kFolderContinuedFromPrev) order.push_back(i);
+  }
+  const std::size_t continued = order.size();
+  for (std::uint32_t i = 0; i < files.size(); ++i) {
+    if (files[i].folder < kFolderContinuedFromPrev) order.push_back(i);
+  }
+  std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(continued), order.end(),
+                   [this](std::uint32_t a, std::uint32_t b) {
+                     const File& x = files[a];
+                     const File& y = files[b];
+                     return x.folder != y.folder ? x.folder < y.folder : x.offset < y.offset;
+                   });
+  std::uint32_t folder = kFolderContinuedFromPrev;
+  std::uint64_t end = 0;  // where the data of the folder's files so far ends
+  for (std::size_t i = continued; i < order.size(); ++i) {
+    const File& file = files[order[i]];
+    if (file.folder != folder) {
+      folder = file.folder;
+      end = 0;
+    }
+    if (file.size == 0) continue;  // needs no data, wherever it points
+    if (file.offset < end) return Fail(FDIERROR_CORRUPT_CABINET);
+    end = std::uint64_t{file.offset} + file.size;
+  }
   return true;
 }
 
@@ -396,7 +428,8 @@ bool CabinetDecompressor::Impl::Extract(CabHandle handle, const Header& header,
   info.iCabinet = header.cabinetIndex;
   if (notify(fdintCABINET_INFO, info) == -1) return Fail(FDIERROR_USER_ABORT);
 
-  for (const File& file : files) {
+  for (const std::uint32_t index : order) {
+    const File& file = files[index];
     FdiNotification n;
     n.psz1 = file.name.c_str();
     n.cb = static_cast<std::int32_t>(file.size);
@@ -465,6 +498,7 @@ bool CabinetDecompressor::Impl::Copy(const char* cabinetName, const char* cabine
   sys.Close(handle, error);
   folders.clear();
   files.clear();
+  order.clear();
   current = -1;
   return ok;
 }

@@ -9,6 +9,10 @@
 // or MSZIP (history carried from block to block); Quantum and LZX folders
 // fail with FDIERROR_BAD_COMPR_TYPE. Data checksums are verified when not 0.
 // Files continued from or into other cabinets are not followed.
+// Files are extracted in the order of their data (folder, then offset), which
+// is the table order in every cabinet the usual tools write; files whose
+// data overlap are refused as corrupt, so each folder is decoded at most once
+// and no cabinet restores more bytes than its blocks declare.
 //
 // The engine never opens an output itself: it hands each name to the
 // notification, which returns a handle of the same CabinetSystem. Memory is

@@ -2,6 +2,7 @@
 // output is produced, and without reading or writing out of bounds.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "w4util/platform/internal/CabinetFormat.h"
@@ -90,6 +91,8 @@ TEST(CabinetMalformed, ForgedFieldsAreRejected) {
       {"file_past_folder", [](CabBytes& c) { StoreLe32(&c[kFile2], 33001); }, FDIERROR_CORRUPT_CABINET},
       {"file_offset_overflow", [](CabBytes& c) { StoreLe32(&c[kFile2 + 4], 0xFFFFFFFFu); }, FDIERROR_CORRUPT_CABINET},
       {"file_size_overflow", [](CabBytes& c) { StoreLe32(&c[kFile2], 0xFFFFFFFFu); }, FDIERROR_CORRUPT_CABINET},
+      {"files_overlap", [](CabBytes& c) { StoreLe32(&c[kFile2 + 4], 199); }, FDIERROR_CORRUPT_CABINET},
+      {"same_file_twice", [](CabBytes& c) { std::memcpy(&c[kFile2], &c[kFile1], 8); }, FDIERROR_CORRUPT_CABINET},
       {"folder_index", [](CabBytes& c) { StoreLe16(&c[kFile1 + 8], 1); }, FDIERROR_CORRUPT_CABINET},
       {"empty_name", [](CabBytes& c) { c[kFile1 + kCfFileSize] = 0; }, FDIERROR_CORRUPT_CABINET},
       {"block_uncompressed_over_32k", [](CabBytes& c) { StoreLe16(&c[FirstBlock(c) + 6], 32769); }, FDIERROR_CORRUPT_CABINET},
@@ -189,6 +192,22 @@ TEST(CabinetMalformed, ContinuedFilesAreNotFollowed) {
       EXPECT_EQ(out[0].name, "b.bin");
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CabinetMalformedEdges, AnEmptyFileMayPointAnywhereInItsFolder) {
+  CabBytes cabinet = SmallCabinet();
+  StoreLe32(&cabinet[kFile2], 0);
+  StoreLe32(&cabinet[kFile2 + 4], 100);
+  std::vector<CabEntry> out;
+  CabinetErf erf;
+  ASSERT_TRUE(ExtractTestCabinet(cabinet, out, erf)) << erf.erfOper;
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].data.size(), 200u);
+  EXPECT_TRUE(out[1].data.empty());
 }
 
 }  // namespace
