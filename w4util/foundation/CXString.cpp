@@ -42,7 +42,7 @@ std::int32_t CheckedLength(std::int64_t n) {
 CXStringData* NewBlock(std::int32_t capacity) {
   void* raw = ::operator new(sizeof(CXStringData) + (static_cast<std::size_t>(capacity) + 1) * sizeof(char16_t));
   auto* data = static_cast<CXStringData*>(raw);
-  data->nRefs = 1;
+  data->refs().store(1, std::memory_order_relaxed);
   data->nAllocLength = capacity;
   data->nDataLength = 0;
   return data;
@@ -50,10 +50,13 @@ CXStringData* NewBlock(std::int32_t capacity) {
 
 void FreeBlock(CXStringData* data) noexcept { ::operator delete(static_cast<void*>(data)); }
 
+// Counts are read atomically too: another thread may change a shared count.
+std::int32_t RefsOf(CXStringData* data) noexcept { return data->refs().load(std::memory_order_relaxed); }
+
 // Drops one reference of a block (locked blocks have a single owner).
 void ReleaseBlock(CXStringData* data) noexcept {
   if (IsEmptyBlock(data)) return;
-  if (data->refs().load(std::memory_order_relaxed) < 0) {
+  if (RefsOf(data) < 0) {
     FreeBlock(data);
     return;
   }
@@ -108,7 +111,7 @@ void CXString::AllocBuffer(std::int32_t length) {
 // Content is discarded: only room for length characters is guaranteed.
 void CXString::AllocBeforeWrite(std::int32_t length) {
   CXStringData* data = GetData();
-  if (data->nRefs > 1 || length > data->nAllocLength) {
+  if (RefsOf(data) > 1 || length > data->nAllocLength) {
     Release();
     AllocBuffer(length);
   }
@@ -116,7 +119,7 @@ void CXString::AllocBeforeWrite(std::int32_t length) {
 
 void CXString::CopyBeforeWrite() {
   CXStringData* old = GetData();
-  if (old->nRefs <= 1) return;
+  if (RefsOf(old) <= 1) return;
   // Copy first, release after: another holder may drop the block meanwhile.
   CXString copy;
   copy.AllocBuffer(old->nDataLength);
@@ -132,7 +135,7 @@ void CXString::AssignCopy(std::int32_t length, const char16_t* text) {
     return;
   }
   // text may lie inside this string's own block.
-  if (GetData()->nRefs <= 1 && length <= GetAllocLength()) {
+  if (RefsOf(GetData()) <= 1 && length <= GetAllocLength()) {
     std::memmove(m_pchData, text, static_cast<std::size_t>(length) * sizeof(char16_t));
     GetData()->nDataLength = length;
     m_pchData[length] = 0;
@@ -141,9 +144,9 @@ void CXString::AssignCopy(std::int32_t length, const char16_t* text) {
   CXString fresh;
   fresh.AllocBuffer(length);
   std::memcpy(fresh.m_pchData, text, static_cast<std::size_t>(length) * sizeof(char16_t));
-  const bool locked = GetData()->nRefs < 0 && !IsEmptyBlock(GetData());
+  const bool locked = RefsOf(GetData()) < 0 && !IsEmptyBlock(GetData());
   std::swap(m_pchData, fresh.m_pchData);
-  if (locked) GetData()->nRefs = -1;
+  if (locked) GetData()->refs().store(-1, std::memory_order_relaxed);
 }
 
 void CXString::ConcatCopy(std::int32_t len1, const char16_t* text1, std::int32_t len2, const char16_t* text2) {
@@ -158,13 +161,13 @@ void CXString::ConcatInPlace(std::int32_t length, const char16_t* text) {
   if (length == 0) return;
   CXStringData* data = GetData();
   const std::int32_t total = CheckedLength(static_cast<std::int64_t>(data->nDataLength) + length);
-  if (data->nRefs > 1 || total > data->nAllocLength) {
+  if (RefsOf(data) > 1 || total > data->nAllocLength) {
     // text may be this string's own text: keep the old block until copied.
     CXString combined;
     combined.ConcatCopy(data->nDataLength, m_pchData, length, text);
-    const bool locked = data->nRefs < 0 && !IsEmptyBlock(data);
+    const bool locked = RefsOf(data) < 0 && !IsEmptyBlock(data);
     std::swap(m_pchData, combined.m_pchData);
-    if (locked) GetData()->nRefs = -1;
+    if (locked) GetData()->refs().store(-1, std::memory_order_relaxed);
   } else {
     std::memmove(m_pchData + data->nDataLength, text, static_cast<std::size_t>(length) * sizeof(char16_t));
     data->nDataLength = total;
@@ -188,7 +191,7 @@ CXString::CXString() noexcept { Init(); }
 
 CXString::CXString(const CXString& other) {
   CXStringData* data = other.GetData();
-  if (data->nRefs >= 0) {
+  if (RefsOf(data) >= 0) {
     data->refs().fetch_add(1, std::memory_order_relaxed);
     m_pchData = other.m_pchData;
   } else {
@@ -199,7 +202,7 @@ CXString::CXString(const CXString& other) {
 
 CXString::CXString(CXString&& other) noexcept {
   CXStringData* data = other.GetData();
-  if (data->nRefs >= 0 || IsEmptyBlock(data)) {
+  if (RefsOf(data) >= 0 || IsEmptyBlock(data)) {
     m_pchData = other.m_pchData;
     other.Init();
   } else {
@@ -247,7 +250,7 @@ CXString& CXString::operator=(const CXString& other) {
   if (m_pchData == other.m_pchData) return *this;
   CXStringData* mine = GetData();
   CXStringData* theirs = other.GetData();
-  if ((mine->nRefs < 0 && !IsEmptyBlock(mine)) || theirs->nRefs < 0) {
+  if ((RefsOf(mine) < 0 && !IsEmptyBlock(mine)) || RefsOf(theirs) < 0) {
     AssignCopy(theirs->nDataLength, other.m_pchData);
   } else {
     theirs->refs().fetch_add(1, std::memory_order_relaxed);
@@ -261,7 +264,7 @@ CXString& CXString::operator=(CXString&& other) noexcept {
   if (this == &other || m_pchData == other.m_pchData) return *this;
   CXStringData* mine = GetData();
   CXStringData* theirs = other.GetData();
-  if ((mine->nRefs < 0 && !IsEmptyBlock(mine)) || (theirs->nRefs < 0 && !IsEmptyBlock(theirs))) {
+  if ((RefsOf(mine) < 0 && !IsEmptyBlock(mine)) || (RefsOf(theirs) < 0 && !IsEmptyBlock(theirs))) {
     try {
       AssignCopy(theirs->nDataLength, other.m_pchData);
     } catch (...) {
@@ -631,7 +634,7 @@ std::int32_t CXString::Filter(bool letters, bool digits, CXString& set) {
 void CXString::Empty() {
   CXStringData* data = GetData();
   if (IsEmptyBlock(data)) return;
-  if (data->nRefs < 0) {
+  if (RefsOf(data) < 0) {
     data->nDataLength = 0;
     m_pchData[0] = 0;
     return;
@@ -644,15 +647,15 @@ void CXString::Empty() {
 char16_t* CXString::GetBuffer(std::int32_t minLength) {
   if (minLength < 0) minLength = 0;
   CXStringData* old = GetData();
-  if (old->nRefs > 1 || minLength > old->nAllocLength) {
+  if (RefsOf(old) > 1 || minLength > old->nAllocLength) {
     const std::int32_t oldLength = old->nDataLength;
-    const bool locked = old->nRefs < 0 && !IsEmptyBlock(old);
+    const bool locked = RefsOf(old) < 0 && !IsEmptyBlock(old);
     CXString fresh;
     fresh.AllocBuffer(minLength < oldLength ? oldLength : minLength);
     std::memcpy(fresh.m_pchData, m_pchData, (static_cast<std::size_t>(oldLength) + 1) * sizeof(char16_t));
     fresh.GetData()->nDataLength = oldLength;
     std::swap(m_pchData, fresh.m_pchData);
-    if (locked) GetData()->nRefs = -1;
+    if (locked) GetData()->refs().store(-1, std::memory_order_relaxed);
   }
   return m_pchData;
 }
@@ -686,7 +689,7 @@ void CXString::ReleaseBuffer(std::int32_t length) {
 void CXString::FreeExtra() {
   CXStringData* data = GetData();
   if (IsEmptyBlock(data) || data->nDataLength == data->nAllocLength) return;
-  const bool locked = data->nRefs < 0;
+  const bool locked = RefsOf(data) < 0;
   const std::int32_t length = data->nDataLength;
   if (length == 0 && !locked) {
     Release();
@@ -695,19 +698,19 @@ void CXString::FreeExtra() {
   CXStringData* fresh = NewBlock(length);
   fresh->nDataLength = length;
   std::memcpy(fresh->data(), m_pchData, (static_cast<std::size_t>(length) + 1) * sizeof(char16_t));
-  if (locked) fresh->nRefs = -1;
+  if (locked) fresh->refs().store(-1, std::memory_order_relaxed);
   ReleaseBlock(data);
   m_pchData = fresh->data();
 }
 
 char16_t* CXString::LockBuffer() {
   char16_t* text = GetBuffer(0);
-  if (!IsEmptyBlock(GetData())) GetData()->nRefs = -1;
+  if (!IsEmptyBlock(GetData())) GetData()->refs().store(-1, std::memory_order_relaxed);
   return text;
 }
 
 void CXString::UnlockBuffer() {
-  if (!IsEmptyBlock(GetData())) GetData()->nRefs = 1;
+  if (!IsEmptyBlock(GetData())) GetData()->refs().store(1, std::memory_order_relaxed);
 }
 
 // --- tests ---
@@ -823,10 +826,10 @@ void CXString::FormatV(const char16_t* format, va_list args) {
     return;
   }
   CXString keepAlive;
-  if (aliases || old->nRefs > 1 || room > old->nAllocLength) {
+  if (aliases || RefsOf(old) > 1 || room > old->nAllocLength) {
     // The arguments may point into the old block: hold it until done.
     keepAlive.m_pchData = m_pchData;
-    const bool locked = old->nRefs < 0 && !IsEmptyBlock(old);
+    const bool locked = RefsOf(old) < 0 && !IsEmptyBlock(old);
     CXString fresh;
     fresh.AllocBuffer(room);
     m_pchData = fresh.m_pchData;
@@ -834,7 +837,7 @@ void CXString::FormatV(const char16_t* format, va_list args) {
     if (locked) {
       // A locked block has one owner: the string keeps the lock, and the
       // old block is freed by keepAlive.
-      GetData()->nRefs = -1;
+      GetData()->refs().store(-1, std::memory_order_relaxed);
     }
   }
   ZelvoUtilities::VaListArgSource formatArgs(args);
