@@ -509,7 +509,7 @@ std::uint32_t RegistryStore::RegQueryMultipleValues(RegHandle key, RegValueEntry
   std::vector<std::uint32_t> types(count);
   std::vector<std::vector<std::uint8_t>> values(count);
   // One transaction: the values come from one state of the key.
-  const std::uint32_t read = r.hive->Batch([&]() -> std::uint32_t {
+  const std::uint32_t read = r.hive->Snapshot([&]() -> std::uint32_t {
     for (std::uint32_t i = 0; i < count; ++i) {
       if (entries[i].valueName == nullptr) return ERROR_INVALID_PARAMETER;
       const std::u16string_view name(entries[i].valueName);

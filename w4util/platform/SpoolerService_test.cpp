@@ -370,3 +370,31 @@ TEST(SpoolerServiceFiles, QueuesAndJobsAreSharedThroughTheStoreFolder) {
 
 }  // namespace
 }  // namespace w4platform
+
+namespace w4platform {
+namespace {
+
+TEST(SpoolerServiceProcess, FollowsTheReplacedProcessStore) {
+  RegistryStore::ReplaceProcessStore(RegistryStore::OpenInMemory());
+  std::u16string n = u"Process Queue", p = u"FILE:", d = u"drv";
+  PrinterInfo2 info{};
+  info.pPrinterName = n.data();
+  info.pPortName = p.data();
+  info.pDriverName = d.data();
+  PrinterHandle h = 0;
+  ASSERT_EQ(SpoolerService::Process().AddPrinter(2, &info, &h), 0u);
+  RegHandle key = 0;
+  EXPECT_EQ(RegistryStore::Process().RegOpenKeyEx(
+                HKEY_LOCAL_MACHINE,
+                u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Process Queue\\PrinterDriverData",
+                0, KEY_READ, &key),
+            0u);
+  RegistryStore::Process().RegCloseKey(key);
+  SpoolerService::Process().ClosePrinter(h);
+  RegistryStore::ReplaceProcessStore(RegistryStore::OpenInMemory());
+  EXPECT_EQ(SpoolerService::Process().OpenPrinter(u"Process Queue", &h, nullptr),
+            ERROR_INVALID_PRINTER_NAME);
+}
+
+}  // namespace
+}  // namespace w4platform

@@ -645,4 +645,15 @@ std::uint32_t SqliteHive::Batch(const std::function<std::uint32_t()>& body) {
   return scope.Commit();
 }
 
+std::uint32_t SqliteHive::Snapshot(const std::function<std::uint32_t()>& body) {
+  std::lock_guard lock(mutex_);
+  const bool own = sqlite3_get_autocommit(db_) != 0;
+  if (own) {
+    if (std::uint32_t err = Exec("BEGIN")) return err;
+  }
+  const std::uint32_t err = body();
+  if (own) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  return err;
+}
+
 }  // namespace w4platform::internal

@@ -100,6 +100,8 @@ class SqliteHive {
   // Runs body inside one write transaction; commits when it answers 0, rolls
   // back otherwise. Calls of this hive made by body join the transaction.
   std::uint32_t Batch(const std::function<std::uint32_t()>& body);
+  // Runs body's reads against one state of the hive, taking no write lock.
+  std::uint32_t Snapshot(const std::function<std::uint32_t()>& body);
 
  private:
   class Statement;
