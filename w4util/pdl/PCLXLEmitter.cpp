@@ -92,6 +92,35 @@ void PutBytes(ByteBuffer& b, const std::uint8_t* p, std::size_t n) {
   if (n) b.insert(b.end(), p, p + n);
 }
 
+// Up to 24 bytes gathered on the stack and appended in one step: most
+// operators are a handful of short values, and one append each is what
+// keeps the emitter close to a copy.
+class Small {
+ public:
+  Small& u8(std::uint8_t v) {
+    b_[n_++] = v;
+    return *this;
+  }
+  Small& u16(std::uint16_t v) {
+    b_[n_++] = static_cast<std::uint8_t>(v);
+    b_[n_++] = static_cast<std::uint8_t>(v >> 8);
+    return *this;
+  }
+  Small& u32(std::uint32_t v) {
+    u16(static_cast<std::uint16_t>(v));
+    return u16(static_cast<std::uint16_t>(v >> 16));
+  }
+  Small& attr(std::uint16_t id) {
+    if (id < 256) return u8(kAttrUByte).u8(static_cast<std::uint8_t>(id));
+    return u8(kAttrUInt16).u16(id);
+  }
+  void to(ByteBuffer& b) const { b.insert(b.end(), b_, b_ + n_); }
+
+ private:
+  std::uint8_t b_[24];
+  std::size_t n_ = 0;
+};
+
 inline void Attr(ByteBuffer& b, std::uint16_t id) {
   if (id < 256) {
     const std::uint8_t bytes[2] = {kAttrUByte, static_cast<std::uint8_t>(id)};
@@ -107,15 +136,9 @@ void UByteAttr(ByteBuffer& b, std::uint8_t v, std::uint16_t id) {
   b.insert(b.end(), bytes, bytes + 2);
   Attr(b, id);
 }
-void UInt16Attr(ByteBuffer& b, std::uint16_t v, std::uint16_t id) {
-  Put8(b, kUInt16);
-  Put16(b, v);
-  Attr(b, id);
-}
+void UInt16Attr(ByteBuffer& b, std::uint16_t v, std::uint16_t id) { Small().u8(kUInt16).u16(v).attr(id).to(b); }
 void SInt16Attr(ByteBuffer& b, std::int16_t v, std::uint16_t id) {
-  Put8(b, kSInt16);
-  Put16(b, static_cast<std::uint16_t>(v));
-  Attr(b, id);
+  Small().u8(kSInt16).u16(static_cast<std::uint16_t>(v)).attr(id).to(b);
 }
 void RealAttr(ByteBuffer& b, float v, std::uint16_t id) {
   Put8(b, kReal32);
@@ -134,11 +157,9 @@ void ArrayHeader(ByteBuffer& b, std::uint8_t tag, std::uint32_t count) {
 }
 void EmbeddedHeader(ByteBuffer& b, std::uint32_t length) {
   if (length < 256) {
-    Put8(b, kDataLengthByte);
-    Put8(b, static_cast<std::uint8_t>(length));
+    Small().u8(kDataLengthByte).u8(static_cast<std::uint8_t>(length)).to(b);
   } else {
-    Put8(b, kDataLength);
-    Put32(b, length);
+    Small().u8(kDataLength).u32(length).to(b);
   }
 }
 
@@ -163,16 +184,13 @@ bool IsByte(std::int32_t v) { return v >= 0 && v <= 255; }
 
 // A point attribute: ubyte xy when both fit 0..255, else sint16 xy.
 void PointAttr(ByteBuffer& b, std::int16_t x, std::int16_t y, std::uint16_t id) {
+  Small out;
   if (IsByte(x) && IsByte(y)) {
-    const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(kUByte + kXyOffset),
-                                   static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y)};
-    b.insert(b.end(), bytes, bytes + 3);
+    out.u8(kUByte + kXyOffset).u8(static_cast<std::uint8_t>(x)).u8(static_cast<std::uint8_t>(y));
   } else {
-    Put8(b, kSInt16 + kXyOffset);
-    Put16(b, static_cast<std::uint16_t>(x));
-    Put16(b, static_cast<std::uint16_t>(y));
+    out.u8(kSInt16 + kXyOffset).u16(static_cast<std::uint16_t>(x)).u16(static_cast<std::uint16_t>(y));
   }
-  Attr(b, id);
+  out.attr(id).to(b);
 }
 
 // Restores a buffer to its length at entry unless told the write succeeded.
@@ -307,9 +325,7 @@ bool PCLXLEmitter::xl_data_uint32_xy(std::uint32_t x, std::uint32_t y, ByteBuffe
   return true;
 }
 bool PCLXLEmitter::xl_data_sint16_xy(std::int16_t x, std::int16_t y, ByteBuffer& buf) {
-  Put8(buf, kSInt16 + kXyOffset);
-  Put16(buf, static_cast<std::uint16_t>(x));
-  Put16(buf, static_cast<std::uint16_t>(y));
+  Small().u8(kSInt16 + kXyOffset).u16(static_cast<std::uint16_t>(x)).u16(static_cast<std::uint16_t>(y)).to(buf);
   return true;
 }
 bool PCLXLEmitter::xl_data_sint32_xy(std::int32_t x, std::int32_t y, ByteBuffer& buf) {
@@ -351,11 +367,13 @@ bool PCLXLEmitter::xl_data_uint32_box(std::uint32_t l, std::uint32_t t, std::uin
 }
 bool PCLXLEmitter::xl_data_sint16_box(std::int16_t l, std::int16_t t, std::int16_t r, std::int16_t b,
                                       ByteBuffer& buf) {
-  Put8(buf, kSInt16 + kBoxOffset);
-  Put16(buf, static_cast<std::uint16_t>(l));
-  Put16(buf, static_cast<std::uint16_t>(t));
-  Put16(buf, static_cast<std::uint16_t>(r));
-  Put16(buf, static_cast<std::uint16_t>(b));
+  Small()
+      .u8(kSInt16 + kBoxOffset)
+      .u16(static_cast<std::uint16_t>(l))
+      .u16(static_cast<std::uint16_t>(t))
+      .u16(static_cast<std::uint16_t>(r))
+      .u16(static_cast<std::uint16_t>(b))
+      .to(buf);
   return true;
 }
 bool PCLXLEmitter::xl_data_sint32_box(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b,
@@ -1391,11 +1409,17 @@ bool PCLXLEmitter::PointListOp(const POINT& current, std::uint32_t count, const 
   while (done < count) {
     PointRun run;
     if (!AnalysePoints(ref, count - done, points + done, curve, run)) return false;
-    UInt16Attr(buf, static_cast<std::uint16_t>(run.taken), aNumberOfPoints);
-    UByteAttr(buf, run.type, aPointType);
-    Put8(buf, curve ? (run.relative ? oBezierRelPath : oBezierPath) : (run.relative ? oLineRelPath : oLinePath));
     const std::uint32_t length = run.taken * run.size;
-    EmbeddedHeader(buf, length);
+    Small head;
+    head.u8(kUInt16).u16(static_cast<std::uint16_t>(run.taken)).attr(aNumberOfPoints);
+    head.u8(kUByte).u8(run.type).attr(aPointType);
+    head.u8(curve ? (run.relative ? oBezierRelPath : oBezierPath) : (run.relative ? oLineRelPath : oLinePath));
+    if (length < 256) {
+      head.u8(kDataLengthByte).u8(static_cast<std::uint8_t>(length));
+    } else {
+      head.u8(kDataLength).u32(length);
+    }
+    head.to(buf);
     const std::size_t at = buf.size();
     buf.resize(at + length);
     EncodePoints(ref, points + done, curve, run, buf.data() + at);
