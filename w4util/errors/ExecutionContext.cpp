@@ -296,18 +296,16 @@ CXString BasicExecutionContext::GetDumpDisplayString(bool withDetails) const {
 
 // --- ExecutionContextStack --------------------------------------------------
 
-ExecutionContextStack::ExecutionContextStack(const ExecutionContextStack& other) {
-  OptionalLock lock(other.m_pGuard);
-  m_Frames = other.m_Frames;
-}
+// The frames of a guarded stack are shared by every thread, so a copy takes
+// clones with atomically counted records instead of sharing them.
+ExecutionContextStack::ExecutionContextStack(const ExecutionContextStack& other)
+    : m_Frames(other.m_pGuard != nullptr ? other.CloneForOtherThreads().m_Frames
+                                         : other.m_Frames) {}
 
 ExecutionContextStack& ExecutionContextStack::operator=(const ExecutionContextStack& other) {
   if (&other == this) return *this;
-  std::vector<ExecutionContextFramePtr> frames;
-  {
-    OptionalLock lock(other.m_pGuard);
-    frames = other.m_Frames;
-  }
+  std::vector<ExecutionContextFramePtr> frames =
+      other.m_pGuard != nullptr ? other.CloneForOtherThreads().m_Frames : other.m_Frames;
   OptionalLock lock(m_pGuard);
   m_Frames.swap(frames);
   return *this;

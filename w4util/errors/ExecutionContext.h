@@ -256,8 +256,8 @@ using ExecutionContextFramePtr = SharedPtr<ExecutionContextBase, ExecutionContex
 class W4UTIL_EXPORT ExecutionContextStack {
  public:
   ExecutionContextStack() = default;
-  // Shares the frames. Copying a guarded stack reads it under its guard; the
-  // copy has no guard.
+  // Shares the frames. A copy of a guarded stack is made under its guard from
+  // clones of its frames (see CloneForOtherThreads); the copy has no guard.
   ExecutionContextStack(const ExecutionContextStack& other);
   ExecutionContextStack& operator=(const ExecutionContextStack& other);
   ~ExecutionContextStack();

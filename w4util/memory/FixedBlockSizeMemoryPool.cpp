@@ -26,7 +26,7 @@ void CopyName(char16_t (&out)[kNameUnits], const char16_t* name) {
 // The last block of a free list (null for an empty list).
 void* LastBlock(void* head) {
   if (head == nullptr) return nullptr;
-  while (*static_cast<void**>(head) != nullptr) head = *static_cast<void**>(head);
+  while (LoadNextFreeBlock(head) != nullptr) head = LoadNextFreeBlock(head);
   return head;
 }
 
@@ -37,7 +37,7 @@ void AppendList(void*& head, void* list) {
   if (last == nullptr) {
     head = list;
   } else {
-    *static_cast<void**>(last) = list;
+    StoreNextFreeBlock(last, list);
   }
 }
 
@@ -142,7 +142,12 @@ std::uint32_t FixedBlockSizeMemoryPool::GetStatisticsDisplayString(char16_t* buf
 
 GlobalMemoryPoolManager::GlobalMemoryPoolManager() = default;
 
-GlobalMemoryPoolManager::~GlobalMemoryPoolManager() { TearDown(); }
+GlobalMemoryPoolManager::~GlobalMemoryPoolManager() {
+  TearDown();
+  // Nothing can reach this manager's memory any more (its pools are gone).
+  for (void* chunk : m_Chunks) ::operator delete(chunk);
+  for (void* block : m_LateBlocks) ::operator delete(block);
+}
 
 GlobalMemoryPoolManager& GlobalMemoryPoolManager::Instance() {
   // Leaked on purpose: pools and records may be released during static
@@ -155,10 +160,12 @@ void GlobalMemoryPoolManager::GetMemoryForPool(FixedBlockSizeMemoryPool& pool) {
   MemoryPoolBlockDescriptor& d = pool.m_Descriptor;
   std::lock_guard<std::mutex> lock(m_Mutex);
   if (m_ValidityMark != kAliveMark) {
-    // After teardown: single heap blocks, never given back (the process is
-    // going away).
+    // After teardown: single heap blocks, kept until the manager itself goes
+    // (the process-wide one never does).
+    m_LateBlocks.reserve(m_LateBlocks.size() + 1);
     void* block = ::operator new(d.blockSize);
-    *static_cast<void**>(block) = d.freeListHead;
+    m_LateBlocks.push_back(block);
+    StoreNextFreeBlock(block, d.freeListHead);
     d.freeListHead = block;
     return;
   }
@@ -176,9 +183,9 @@ void GlobalMemoryPoolManager::GetMemoryForPool(FixedBlockSizeMemoryPool& pool) {
   auto* chunk = static_cast<unsigned char*>(::operator new(chunkBytes));
   m_Chunks.push_back(chunk);
   for (std::size_t i = 0; i + 1 < d.blocksPerChunk; ++i) {
-    *reinterpret_cast<void**>(chunk + i * d.blockSize) = chunk + (i + 1) * d.blockSize;
+    StoreNextFreeBlock(chunk + i * d.blockSize, chunk + (i + 1) * d.blockSize);
   }
-  *reinterpret_cast<void**>(chunk + (d.blocksPerChunk - 1) * d.blockSize) = d.freeListHead;
+  StoreNextFreeBlock(chunk + (d.blocksPerChunk - 1) * d.blockSize, d.freeListHead);
   d.freeListHead = chunk;
 }
 
@@ -215,11 +222,11 @@ void GlobalMemoryPoolManager::ReturnOrphanBlock(void* block, std::size_t objectS
   --m_Outstanding;
   auto recycled = m_Recycled.find({blockSize, blocksPerChunk});
   if (recycled != m_Recycled.end()) {
-    *static_cast<void**>(block) = recycled->second.freeListHead;
+    StoreNextFreeBlock(block, recycled->second.freeListHead);
     recycled->second.freeListHead = block;
     return;
   }
-  *static_cast<void**>(block) = nullptr;
+  StoreNextFreeBlock(block, nullptr);
   try {
     m_Recycled.emplace(std::make_pair(blockSize, blocksPerChunk),
                        UnassignedDescriptor(block, objectSize, blockSize, blocksPerChunk));

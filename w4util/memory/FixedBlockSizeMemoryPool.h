@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -35,6 +36,17 @@ struct MemoryPoolBlockDescriptor {
 };
 
 class GlobalMemoryPoolManager;
+
+// The link in a free block's first 8 bytes. Blocks of odd sizes (12 bytes)
+// are not pointer-aligned, so the link is copied, never dereferenced.
+inline void* LoadNextFreeBlock(const void* block) noexcept {
+  void* next;
+  std::memcpy(&next, block, sizeof next);
+  return next;
+}
+inline void StoreNextFreeBlock(void* block, void* next) noexcept {
+  std::memcpy(block, &next, sizeof next);
+}
 
 class W4UTIL_EXPORT FixedBlockSizeMemoryPool {
  public:
@@ -60,14 +72,14 @@ class W4UTIL_EXPORT FixedBlockSizeMemoryPool {
   void* AllocateFromPool(std::size_t /*size*/ = 0) {
     if (m_Descriptor.freeListHead == nullptr) GetMemoryFromManager();
     void* block = m_Descriptor.freeListHead;
-    m_Descriptor.freeListHead = *static_cast<void**>(block);
+    m_Descriptor.freeListHead = LoadNextFreeBlock(block);
     ++m_LiveBlocks;
     return block;
   }
   // The block becomes the first free block; null is ignored.
   void ReturnToPool(void* block, std::size_t /*size*/ = 0) noexcept {
     if (block == nullptr) return;
-    *static_cast<void**>(block) = m_Descriptor.freeListHead;
+    StoreNextFreeBlock(block, m_Descriptor.freeListHead);
     m_Descriptor.freeListHead = block;
     --m_LiveBlocks;
   }
@@ -104,6 +116,17 @@ class W4UTIL_EXPORT FixedBlockSizeMemoryPool {
 
  private:
   friend class GlobalMemoryPoolManager;
+
+// The link in a free block's first 8 bytes. Blocks of odd sizes (12 bytes)
+// are not pointer-aligned, so the link is copied, never dereferenced.
+inline void* LoadNextFreeBlock(const void* block) noexcept {
+  void* next;
+  std::memcpy(&next, block, sizeof next);
+  return next;
+}
+inline void StoreNextFreeBlock(void* block, void* next) noexcept {
+  std::memcpy(block, &next, sizeof next);
+}
   void GetMemoryFromManager();
 
   std::uint32_t m_ValidityMark;
@@ -124,7 +147,9 @@ class W4UTIL_EXPORT GlobalMemoryPoolManager {
   static constexpr std::uint32_t kTornDownMark = 0xFFFFFFBD;  // -67
 
   GlobalMemoryPoolManager();
-  // Tears down (when not yet done).
+  // Tears down (when not yet done) and frees all memory it ever allocated;
+  // requires that its pools are gone. The process-wide manager is never
+  // destroyed.
   ~GlobalMemoryPoolManager();
   GlobalMemoryPoolManager(const GlobalMemoryPoolManager&) = delete;
   GlobalMemoryPoolManager& operator=(const GlobalMemoryPoolManager&) = delete;
@@ -134,7 +159,7 @@ class W4UTIL_EXPORT GlobalMemoryPoolManager {
 
   // Fills pool's empty free list from a recycled list of the same geometry or
   // from a new chunk. After teardown the pool gets single blocks from the
-  // heap instead, which are never given back. Throws std::bad_alloc.
+  // heap instead, kept until the manager is destroyed. Throws std::bad_alloc.
   void GetMemoryForPool(FixedBlockSizeMemoryPool& pool);
   // Takes over the pool's free list as a descriptor "Unassigned/Available".
   void RecycleFreeList(FixedBlockSizeMemoryPool& pool);
@@ -160,6 +185,7 @@ class W4UTIL_EXPORT GlobalMemoryPoolManager {
   mutable std::mutex m_Mutex;
   std::uint32_t m_ValidityMark = kAliveMark;
   std::vector<void*> m_Chunks;
+  std::vector<void*> m_LateBlocks;  // single blocks handed out after teardown
   std::multimap<std::pair<std::size_t, std::size_t>, MemoryPoolBlockDescriptor> m_Recycled;
   std::int64_t m_Outstanding = 0;  // blocks of dead pools still in use
   std::size_t m_AlivePools = 0;

@@ -44,7 +44,8 @@ TEST(SharedPtr, AssignmentAndReset) {
   int live = 0;
   SharedPtr<Tracked> a(new Tracked(1, &live));
   SharedPtr<Tracked> b(new Tracked(2, &live));
-  a = a;  // to itself: nothing
+  SharedPtr<Tracked>& alias = a;
+  a = alias;  // to itself: nothing
   EXPECT_EQ(a->value, 1);
   a = b;  // the old object goes
   EXPECT_EQ(live, 1);
