@@ -7,6 +7,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "w4util/platform/internal/CabinetFormat.h"
@@ -244,6 +245,15 @@ bool CabinetDecompressor::Impl::ReadTables(CabHandle handle, const Header& heade
     folder.blocks = LoadLe16(f + 4);
     folder.type = LoadLe16(f + 6);
   }
+  // Folders own disjoint runs of blocks, so all blocks together must fit the
+  // cabinet; this bounds the scan below, and the disjointness check after it
+  // keeps two folders from restoring the same blocks twice.
+  std::uint64_t blockBytes = 0;
+  for (const Folder& folder : folders) {
+    blockBytes += folder.blocks * std::uint64_t{kCfDataSize + header.dataReserve + sizeof kMszipSignature};
+  }
+  if (blockBytes > limit) return Fail(FDIERROR_CORRUPT_CABINET);
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> runs;
   for (Folder& folder : folders) {
     const std::uint16_t type = folder.type & tcompMASK_TYPE;
     if (type != tcompTYPE_NONE && type != tcompTYPE_MSZIP) return Fail(FDIERROR_BAD_COMPR_TYPE);
@@ -262,6 +272,11 @@ bool CabinetDecompressor::Impl::ReadTables(CabHandle handle, const Header& heade
       if (at > limit) return Fail(FDIERROR_CORRUPT_CABINET);
       folder.uncompressed += unpacked;
     }
+    if (folder.blocks != 0) runs.emplace_back(folder.dataOffset, at);
+  }
+  std::sort(runs.begin(), runs.end());
+  for (std::size_t i = 1; i < runs.size(); ++i) {
+    if (runs[i].first < runs[i - 1].second) return Fail(FDIERROR_CORRUPT_CABINET);
   }
   files.resize(header.fileCount);
   offset = header.filesOffset;

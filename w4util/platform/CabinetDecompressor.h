@@ -11,8 +11,9 @@
 // Files continued from or into other cabinets are not followed.
 // Files are extracted in the order of their data (folder, then offset), which
 // is the table order in every cabinet the usual tools write; files whose
-// data overlap are refused as corrupt, so each folder is decoded at most once
-// and no cabinet restores more bytes than its blocks declare.
+// data overlap, and folders that share blocks, are refused as corrupt, so
+// each block is decoded at most once and no cabinet restores more bytes than
+// its blocks declare.
 //
 // The engine never opens an output itself: it hands each name to the
 // notification, which returns a handle of the same CabinetSystem. Memory is

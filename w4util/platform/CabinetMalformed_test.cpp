@@ -93,6 +93,20 @@ TEST(CabinetMalformed, ForgedFieldsAreRejected) {
       {"file_size_overflow", [](CabBytes& c) { StoreLe32(&c[kFile2], 0xFFFFFFFFu); }, FDIERROR_CORRUPT_CABINET},
       {"files_overlap", [](CabBytes& c) { StoreLe32(&c[kFile2 + 4], 199); }, FDIERROR_CORRUPT_CABINET},
       {"same_file_twice", [](CabBytes& c) { std::memcpy(&c[kFile2], &c[kFile1], 8); }, FDIERROR_CORRUPT_CABINET},
+      {"folders_share_blocks",
+       [](CabBytes& c) {
+         // A second folder over the same blocks, and a file in it.
+         const std::size_t files = LoadLe32(&c[16]);
+         c.insert(c.begin() + static_cast<std::ptrdiff_t>(files), c.begin() + kFolder, c.begin() + kFolder + kCfFolderSize);
+         StoreLe16(&c[26], 2);
+         StoreLe32(&c[16], static_cast<std::uint32_t>(files + kCfFolderSize));
+         StoreLe32(&c[kFolder], LoadLe32(&c[kFolder]) + kCfFolderSize);
+         StoreLe32(&c[kFolder + kCfFolderSize], LoadLe32(&c[kFolder]));
+         StoreLe16(&c[kFile2 + kCfFolderSize + 8], 1);
+         StoreLe32(&c[8], static_cast<std::uint32_t>(c.size()));
+       },
+       FDIERROR_CORRUPT_CABINET},
+      {"blocks_outnumber_the_bytes", [](CabBytes& c) { StoreLe16(&c[kFolder + 4], 0x2000); }, FDIERROR_CORRUPT_CABINET},
       {"folder_index", [](CabBytes& c) { StoreLe16(&c[kFile1 + 8], 1); }, FDIERROR_CORRUPT_CABINET},
       {"empty_name", [](CabBytes& c) { c[kFile1 + kCfFileSize] = 0; }, FDIERROR_CORRUPT_CABINET},
       {"block_uncompressed_over_32k", [](CabBytes& c) { StoreLe16(&c[FirstBlock(c) + 6], 32769); }, FDIERROR_CORRUPT_CABINET},
