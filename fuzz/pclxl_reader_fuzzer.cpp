@@ -19,8 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& op : *ops) {
       if (op.tag != 0xB9) continue;
       const auto* lines = op.find(0x73);
+      std::int64_t n = lines ? lines->integer() : 1;
+      if (n < 0 || n > 0xFFFFFFFF) n = 0xFFFFFFFF;
       std::vector<w4pclxl::ScanLine> out;
-      w4pclxl::DecodeScanLines(op.joinedData(), lines ? static_cast<std::uint32_t>(lines->integer()) : 1, out, error);
+      w4pclxl::DecodeScanLines(op.joinedData(), static_cast<std::uint32_t>(n), out, error);
     }
   }
   const std::string text = w4pclxl::Disassemble(stream) + w4pclxl::Disassemble(body);

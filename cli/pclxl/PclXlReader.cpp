@@ -202,6 +202,15 @@ bool ReadValue(Cursor& c, std::uint8_t tag, Value& v, std::string& error) {
 
 }  // namespace
 
+std::int64_t Value::integer(std::size_t i) const {
+  const double d = at(i);
+  if (!(d == d)) return 0;
+  // Real32 values reach far beyond int64; 2^63 itself does not fit.
+  if (d >= 9223372036854775807.0) return INT64_MAX;
+  if (d <= -9223372036854775807.0) return INT64_MIN;
+  return static_cast<std::int64_t>(d);
+}
+
 std::string Value::text() const {
   std::string s;
   s.reserve(numbers.size());

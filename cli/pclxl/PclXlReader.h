@@ -32,7 +32,8 @@ struct Value {
   std::vector<double> numbers;
 
   double at(std::size_t i) const { return i < numbers.size() ? numbers[i] : 0.0; }
-  std::int64_t integer(std::size_t i = 0) const { return static_cast<std::int64_t>(at(i)); }
+  // The number truncated, clamped to the int64 range; 0 for NaN.
+  std::int64_t integer(std::size_t i = 0) const;
   // The elements of a ubyte array as bytes (strings are written that way).
   std::string text() const;
 };

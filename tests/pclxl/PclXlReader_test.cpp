@@ -58,6 +58,18 @@ TEST(PclXlReader, DecodesTypedValues) {
   EXPECT_NE(w4pclxl::Disassemble(ops).find("SetFont"), std::string::npos);
 }
 
+TEST(PclXlReader, IntegerViewOfAnyNumber) {
+  // Real32 values outside the int64 range (a fuzz finding): max, -inf, NaN.
+  const auto body = Bytes({0xC5, 0xFF, 0xFF, 0x7F, 0x7F, 0xF8, 0x73, 0xC5, 0x00, 0x00, 0x80, 0xFF, 0xF8, 0x4B,
+                           0xC5, 0xFF, 0xFF, 0xFF, 0x7F, 0xF8, 0x4C, 0xB9});
+  std::vector<Operator> ops;
+  std::string error;
+  ASSERT_TRUE(w4pclxl::DecodeBody(body.data(), body.size(), ops, error)) << error;
+  EXPECT_EQ(ops[0].find(0x73)->integer(), INT64_MAX);
+  EXPECT_EQ(ops[0].find(0x4B)->integer(), INT64_MIN);
+  EXPECT_EQ(ops[0].find(0x4C)->integer(), 0);
+}
+
 TEST(PclXlReader, RejectsMalformedBodies) {
   struct Case {
     const char* name;
