@@ -1,0 +1,65 @@
+// `w4util format` run as a user runs it. Skipped when the tool has not been
+// built in this tree.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FormatCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* bin = std::getenv("W4UTIL_BINARY_DIR");
+    std::error_code ec;
+    const fs::path root = bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
+    tool_ = (root / "cli" / "w4util").string();
+    if (!fs::exists(tool_, ec)) GTEST_SKIP() << "the w4util tool is not built";
+  }
+
+  // Runs the tool with shell-quoted arguments; returns the exit code and
+  // fills out with stdout.
+  int Run(const std::string& args, std::string& out) {
+    out.clear();
+    FILE* pipe = popen(("'" + tool_ + "' format " + args + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string tool_;
+};
+
+TEST_F(FormatCli, PrintsTheFormattedText) {
+  const struct {
+    const char* args;
+    const char* want;
+  } cases[] = {
+      {"'%s %d %5.2f %x' printer 4711 3.14159 48879", "printer 4711  3.14 beef\n"},
+      {"'%S|%-6s|%c|%%' 'caf\xC3\xA9' ab A", "caf\xC3\xA9|ab    |A|%\n"},
+      {"'%I64d %ld' 123456789012 -5", "123456789012 -5\n"},
+      {"'%*d|%k|abc%' 4 7", "   7|%k|abc%\n"},
+      {"'%n%s' 0 x", "x\n"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(Run(c.args, out), 0) << c.args;
+    EXPECT_EQ(out, c.want) << c.args;
+  }
+}
+
+TEST_F(FormatCli, BadUsageExitsWithTwo) {
+  const char* cases[] = {"", "'%d' abc", "'%d %d' 1", "'%s' a b", "'%f' 1e999"};
+  for (const char* args : cases) {
+    std::string out;
+    EXPECT_EQ(Run(args, out), 2) << args;
+  }
+}
+
+}  // namespace
