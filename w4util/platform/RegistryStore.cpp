@@ -34,6 +34,9 @@ struct RegistryStore::Resolved {
 
 namespace {
 
+// More entries than any key could sensibly be asked for at once.
+constexpr std::uint32_t kMaxMultipleValues = 1u << 16;
+
 constexpr std::uint32_t kKnownRights = KEY_ALL_ACCESS | KEY_WOW64_32KEY | KEY_WOW64_64KEY |
                                        MAXIMUM_ALLOWED | 0x00080000u /* WRITE_OWNER */ |
                                        0x00040000u /* WRITE_DAC */;
@@ -502,6 +505,7 @@ std::uint32_t RegistryStore::RegQueryMultipleValues(RegHandle key, RegValueEntry
                                                     std::uint32_t count, std::uint8_t* buffer,
                                                     std::uint32_t* totalSize) {
   if (totalSize == nullptr || (count > 0 && entries == nullptr)) return ERROR_INVALID_PARAMETER;
+  if (count > kMaxMultipleValues) return ERROR_INVALID_PARAMETER;
   Resolved r;
   if (std::uint32_t err = Resolve(key, &r)) return err;
   if (r.usersRoot) return ERROR_FILE_NOT_FOUND;
