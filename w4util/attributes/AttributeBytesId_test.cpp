@@ -97,7 +97,9 @@ TEST(AttributeBytesId, DecodesEveryKindFromItsExactBytesAndStopsAtItsEnd) {
     const std::unique_ptr<AttributeBytesId> clone = decoded->Clone();
     EXPECT_NE(clone.get(), decoded.get());
     EXPECT_TRUE(clone->IsEqual(*decoded));
-    EXPECT_EQ(typeid(*clone), typeid(*decoded));
+    const AttributeBytesId& cloned = *clone;
+    const AttributeBytesId& original = *decoded;
+    EXPECT_EQ(typeid(cloned), typeid(original));
   }
 }
 

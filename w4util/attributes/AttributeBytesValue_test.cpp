@@ -160,7 +160,9 @@ TEST(AttributeBytesValue, DecodesEveryTypeFromItsExactBytesAndStopsAtItsEnd) {
 
     const auto clone = decoded->Clone();
     EXPECT_NE(clone.get(), decoded.get());
-    EXPECT_EQ(typeid(*clone), typeid(*decoded));
+    const AttributeBytesValue& cloned = *clone;
+    const AttributeBytesValue& original = *decoded;
+    EXPECT_EQ(typeid(cloned), typeid(original));
     EXPECT_TRUE(clone->IsEqual(*decoded));
     EXPECT_EQ(clone->IsList(), row.type == AttributeBytesValue::ABVTE_LIST);
   }
