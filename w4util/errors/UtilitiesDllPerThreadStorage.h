@@ -21,6 +21,7 @@
 #include "w4util/Export.h"
 #include "w4util/errors/ExecutionContext.h"
 #include "w4util/memory/FixedBlockSizeMemoryPool.h"
+#include "w4util/memory/GlobalCaches.h"
 
 // The caches a thread keeps; their types belong to the folders that use them.
 enum class PerThreadCacheId : std::uint32_t {
@@ -71,6 +72,14 @@ class W4UTIL_EXPORT UtilitiesDllPerThreadStorage : public FixedBlockSizeMemoryPo
       slot.object = made.release();
     }
     return *static_cast<Cache*>(slot.object);
+  }
+
+  // The caches whose types the spine knows (see GlobalCaches.h).
+  static XDevmodePropertyBagCache& GetXDevmodePropertyBagCache() {
+    return GetPerThreadCache<XDevmodePropertyBagCache>(PerThreadCacheId::XDevmodePropertyBag);
+  }
+  static PCLHalftonesCache& GetPCLHalftonesCache() {
+    return GetPerThreadCache<PCLHalftonesCache>(PerThreadCacheId::PCLHalftones);
   }
 
   static std::uint32_t GetState() noexcept;

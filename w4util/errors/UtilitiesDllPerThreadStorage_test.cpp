@@ -13,6 +13,7 @@
 #include "w4util/errors/Throw.h"
 #include "w4util/errors/internal/StorageTesting.h"
 #include "w4util/memory/GenericCache.h"
+#include "w4util/memory/GlobalCaches.h"
 #include "w4util/memory/SharedPtr.h"
 #include "w4util/platform/ChildProcess.h"
 
@@ -58,12 +59,12 @@ TEST(UtilitiesDllPerThreadStorage, EachThreadHasItsOwnStorageUntilItEnds) {
 
 TEST(UtilitiesDllPerThreadStorage, CachesAreMadeOnFirstUsePerThread) {
   using Cache = GenericCache<std::uint32_t, int>;
-  Cache& cache = UtilitiesDllPerThreadStorage::GetPerThreadCache<Cache>(PerThreadCacheId::PCLHalftones);
+  Cache& cache = UtilitiesDllPerThreadStorage::GetPerThreadCache<Cache>(PerThreadCacheId::DeviceSettingsManager);
   cache.add(1, 10);
-  EXPECT_EQ(&UtilitiesDllPerThreadStorage::GetPerThreadCache<Cache>(PerThreadCacheId::PCLHalftones),
+  EXPECT_EQ(&UtilitiesDllPerThreadStorage::GetPerThreadCache<Cache>(PerThreadCacheId::DeviceSettingsManager),
             &cache);
   OnNewThread([&] {
-    Cache& other = UtilitiesDllPerThreadStorage::GetPerThreadCache<Cache>(PerThreadCacheId::PCLHalftones);
+    Cache& other = UtilitiesDllPerThreadStorage::GetPerThreadCache<Cache>(PerThreadCacheId::DeviceSettingsManager);
     int value = 0;
     EXPECT_NE(&other, &cache);
     EXPECT_FALSE(other.check(1, value));
@@ -80,6 +81,30 @@ TEST(UtilitiesDllPerThreadStorage, ReleaseAfterTheStorageIsGoneGoesToTheManager)
   });
   // The thread's end found no storage to clean up; nothing was left behind.
   SUCCEED();
+}
+
+TEST(GlobalCaches, PropertyBagAndHalftonesPerThread) {
+  EXPECT_EQ(GlobalCaches::CheckXDevmodePropertyBagCache(77), nullptr);
+  XDevmodePropertyBag bag;
+  const unsigned char bytes[] = {1, 2, 3};
+  bag.push_back(XDevmodePropertyBagEntry(new std::pair<std::uint16_t, SharedPtr<ByteBuffer>>(
+      std::uint16_t{3}, SharedPtr<ByteBuffer>(new ByteBuffer(bytes, 3)))));
+  GlobalCaches::AddXDevmodePropertyBagCacheEntry(77, bag);
+  const XDevmodePropertyBag* cached = GlobalCaches::CheckXDevmodePropertyBagCache(77);
+  ASSERT_NE(cached, nullptr);
+  ASSERT_EQ(cached->size(), 1u);
+  EXPECT_EQ((*cached)[0]->first, 3);
+  EXPECT_EQ((*cached)[0]->second->size(), 3u);
+
+  PCLHalftone halftone(HalftoneSize{8, 8}, ByteBuffer(bytes, 1));
+  GlobalCaches::AddPCLHalftonesCacheEntry(CXString(u"Dither"), halftone);
+  PCLHalftone out;
+  EXPECT_FALSE(GlobalCaches::CheckPCLHalftonesCache(CXString(u"dither"), out));  // case-sensitive
+  ASSERT_TRUE(GlobalCaches::CheckPCLHalftonesCache(CXString(u"Dither"), out));
+  EXPECT_EQ(out.first.cx, 8);
+  EXPECT_EQ(out.second.size(), 1u);
+  OnNewThread([] { EXPECT_EQ(GlobalCaches::CheckXDevmodePropertyBagCache(77), nullptr); });
+  GlobalCaches::DumpCacheStatistics(u"caches");
 }
 
 // Process-wide changes run in a child process.
