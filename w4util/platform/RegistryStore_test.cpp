@@ -334,6 +334,28 @@ TEST_F(RegistryStoreTest, HandlesAndAccessRights) {
   store_->RegCloseKey(reader);
 }
 
+TEST_F(RegistryStoreTest, PredefinedRootsAndDuplicateHandles) {
+  const RegHandle classes = Create(HKEY_CLASSES_ROOT, u".zlv");
+  RegHandle same = 0;
+  ASSERT_EQ(store_->RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.ZLV", 0, KEY_READ, &same),
+            0u);
+  // An empty subkey opens a second handle on the same key; each closes alone.
+  RegHandle dup = 0;
+  ASSERT_EQ(store_->RegOpenKeyEx(classes, u"", 0, KEY_ALL_ACCESS, &dup), 0u);
+  EXPECT_NE(dup, classes);
+  EXPECT_EQ(store_->RegCloseKey(dup), 0u);
+  ASSERT_EQ(Set(classes, u"", REG_SZ, Utf16Bytes(u"Zelvo settings")), 0u);
+  std::vector<std::uint8_t> data;
+  EXPECT_EQ(Get(same, u"", &data), 0u);
+  EXPECT_EQ(data, Utf16Bytes(u"Zelvo settings"));
+  EXPECT_EQ(Set(HKEY_USERS, u"v", REG_BINARY, {}), ERROR_ACCESS_DENIED);
+  RegHandle h = 0;
+  EXPECT_EQ(store_->RegCreateKeyEx(HKEY_USERS, u"", 0, KEY_ALL_ACCESS, &h, nullptr),
+            ERROR_ACCESS_DENIED);
+  store_->RegCloseKey(classes);
+  store_->RegCloseKey(same);
+}
+
 TEST_F(RegistryStoreTest, MalformedNamesAndValuesAnswerCodes) {
   const RegHandle key = Create(HKEY_LOCAL_MACHINE, u"Bad");
   const std::u16string name255(255, u'k');
