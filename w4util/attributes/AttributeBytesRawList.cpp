@@ -97,7 +97,12 @@ SharedPtr<AttributeBytes> AttributeBytesRawList::GetNextAttributeBytesSharedPtr(
   return GetNextAttributeBytesFromRawListIterator(GetRawListIteratorFromGenericIterator(iterator));
 }
 
-void AttributeBytesRawList::AddAttributeBytes(SharedPtr<AttributeBytes>& record) { AddAttributeBytes(*record); }
+void AttributeBytesRawList::AddAttributeBytes(SharedPtr<AttributeBytes>& record) {
+  if (record.Get() == nullptr) {
+    ZELVO_THROW_NO_MESSAGE(ExceptionInvalidArgumentNullPointer, "AttributeBytesRawList::AddAttributeBytes");
+  }
+  AddAttributeBytes(*record);
+}
 
 void AttributeBytesRawList::AddAttributeBytes(const AttributeBytes& record) {
   const ByteBuffer state = record.GetAttributeBytesState();

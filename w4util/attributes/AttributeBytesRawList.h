@@ -86,7 +86,8 @@ class W4UTIL_EXPORT AttributeBytesRawList : public AttributeBytesList {
   std::unique_ptr<AttributeBytesListIterator> GetIterator() const override;
   bool IsValid(const AttributeBytesListIterator& iterator) const override;
   AttributeBytes GetNextAttributeBytes(AttributeBytesListIterator& iterator) const override;
-  // Append the record's state; nothing is checked.
+  // Append the record's state; nothing is checked (an empty shared pointer
+  // throws ExceptionInvalidArgumentNullPointer).
   void AddAttributeBytes(SharedPtr<AttributeBytes>& record) override;
   void AddAttributeBytes(const AttributeBytes& record) override;
   void DeleteAllAttributeBytes() override;

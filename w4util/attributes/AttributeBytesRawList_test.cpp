@@ -111,6 +111,9 @@ TEST(AttributeBytesRawList, StateIsTheMarkThenTheRecords) {
   list.AddAttributeBytes(shared);
   EXPECT_FALSE(list.LengthIsExactlyOne());
   EXPECT_EQ(list.GetSize(), 22u);
+  SharedPtr<AttributeBytes> none;
+  EXPECT_EQ(ThrownCode([&] { list.AddAttributeBytes(none); }), "030:000");
+  EXPECT_EQ(list.GetSize(), 22u);
   list.DeleteAllAttributeBytes();
   EXPECT_TRUE(list.IsEmpty());
   EXPECT_EQ(ToHex(list.GetAttributeBytesRawListState()), "41 42 52 4C");
