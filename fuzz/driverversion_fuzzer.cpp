@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(DriverVersion(high, low) == version);
     Check(!(version < version));
     Check((previous < version) + (version < previous) + (previous == version) == 1);
-    Check(!version.GetVersionDisplayString().IsEmpty() && !version.GetDumpDisplayString().IsEmpty());
+    Check(!version.GetVersionDisplayString().IsEmpty() &&
+          !version.GetDumpDisplayString().IsEmpty());
     previous = version;
   }
   return 0;

@@ -76,9 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     UtcTime time;
     Check(time.SetWithIso8601String(text, convert));
     const std::tm utc = time.GetTimeInUtc();
-    Check(utc.tm_year == record.tm_year && utc.tm_mon == record.tm_mon && utc.tm_mday == record.tm_mday &&
-          utc.tm_hour == record.tm_hour && utc.tm_min == record.tm_min && utc.tm_sec == record.tm_sec);
-    Check(time.GetOriginalTimeZoneOffset() == offset && time.IsOriginalTimeZoneOffsetKnown() == known);
+    Check(utc.tm_year == record.tm_year && utc.tm_mon == record.tm_mon &&
+          utc.tm_mday == record.tm_mday && utc.tm_hour == record.tm_hour &&
+          utc.tm_min == record.tm_min && utc.tm_sec == record.tm_sec);
+    Check(time.GetOriginalTimeZoneOffset() == offset &&
+          time.IsOriginalTimeZoneOffsetKnown() == known);
     const std::int64_t t = time.GetAsTime64();
 
     // The record's own fields written out read back unchanged.
@@ -90,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::tm again{};
       bool againKnown = false;
       std::int32_t againOffset = 0;
-      Check(UtcTime::ConvertIso8601StringToTmStructInUtc(own, again, againKnown, againOffset, false));
+      Check(
+          UtcTime::ConvertIso8601StringToTmStructInUtc(own, again, againKnown, againOffset, false));
       Check(civil::SecondsFromUtcFields(again) == civil::SecondsFromUtcFields(record));
       if (offset != 0) Check(againKnown && againOffset == offset);
     }
@@ -100,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReadsBackAs(time.GetAsIso8601StringInUTC(), utc, t);
     bool originalKnown = false;
     std::int32_t originalOffset = 0;
-    const CXString original = time.GetAsIso8601StringInOriginalTimeZone(originalKnown, originalOffset);
+    const CXString original =
+        time.GetAsIso8601StringInOriginalTimeZone(originalKnown, originalOffset);
     Check(originalKnown == known && originalOffset == offset);
     ReadsBackAs(original, time.GetTimeInOriginalTimeZone(originalKnown, originalOffset), t);
     ReadsBackAs(time.GetAsIso8601String(), time.GetTimeInCurrentTimeZone(), t);

@@ -20,12 +20,14 @@ void Check(bool condition) {
 }
 
 std::u16string Units(const CXString& text) {
-  return std::u16string(static_cast<const char16_t*>(text), static_cast<std::size_t>(text.GetLength()));
+  return std::u16string(static_cast<const char16_t*>(text),
+                        static_cast<std::size_t>(text.GetLength()));
 }
 
 // "-0", "-0.00": a negative fraction rounded away reads back as zero.
 std::u16string WithoutNegativeZero(std::u16string text) {
-  if (!text.empty() && text[0] == u'-' && text.find_first_not_of(u"-0.") == std::u16string::npos) text.erase(0, 1);
+  if (!text.empty() && text[0] == u'-' && text.find_first_not_of(u"-0.") == std::u16string::npos)
+    text.erase(0, 1);
   return text;
 }
 
@@ -45,10 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // Beyond 2^36 scaled units the double has too few digits left for
       // the 0.0000001 offset of Round to survive.
       if (std::fabs(value) * std::pow(10.0, decimals) < 68719476736.0) {
-        const CXString second = Number(first, false).GetStringValue(decimals, 0.5, false, false, false);
+        const CXString second =
+            Number(first, false).GetStringValue(decimals, 0.5, false, false, false);
         Check(Units(second) == WithoutNegativeZero(Units(first)));
       }
-      const CXString shown = number.GetStringValue(decimals, 0.499999, localized, true, decimals % 2 == 1);
+      const CXString shown =
+          number.GetStringValue(decimals, 0.499999, localized, true, decimals % 2 == 1);
       Check(!shown.IsEmpty());
     }
     // Odd counts of decimals and thresholds: defined, whatever they give.
@@ -63,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t hex = Number::ConvertHexStringToDecimalInt(text);
   static const char16_t kDigits[] = u"0123456789ABCDEF";
   std::u16string canonical = u"0x";
-  for (int shift = 28; shift >= 0; shift -= 4) canonical.push_back(kDigits[(static_cast<std::uint32_t>(hex) >> shift) & 0xF]);
+  for (int shift = 28; shift >= 0; shift -= 4)
+    canonical.push_back(kDigits[(static_cast<std::uint32_t>(hex) >> shift) & 0xF]);
   Check(Number::ConvertHexStringToDecimalInt(CXString(canonical.data(), 10)) == hex);
 
   const Dimension dimension(text, static_cast<Dimension::UnitsEnum>(size % 13));

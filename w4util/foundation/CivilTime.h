@@ -38,10 +38,10 @@ constexpr int GregorianDaysInMonth(std::int64_t year, int month) {
 constexpr std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
   year -= month <= 2 ? 1 : 0;
   const std::int64_t era = FloorDiv(year, 400);
-  const std::int64_t yoe = year - era * 400;                                 // [0, 399]
-  const std::int64_t mp = (month + 9) % 12;                                   // March = 0
-  const std::int64_t doy = (153 * mp + 2) / 5 + day - 1;                      // [0, 365]
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;             // [0, 146096]
+  const std::int64_t yoe = year - era * 400;                       // [0, 399]
+  const std::int64_t mp = (month + 9) % 12;                        // March = 0
+  const std::int64_t doy = (153 * mp + 2) / 5 + day - 1;           // [0, 365]
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;  // [0, 146096]
   return era * 146097 + doe - 719468;
 }
 
@@ -49,10 +49,10 @@ constexpr std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
 constexpr void CivilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) {
   const std::int64_t z = days + 719468;
   const std::int64_t era = FloorDiv(z, 146097);
-  const std::int64_t doe = z - era * 146097;                                  // [0, 146096]
+  const std::int64_t doe = z - era * 146097;                                       // [0, 146096]
   const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;  // [0, 399]
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);           // [0, 365]
-  const std::int64_t mp = (5 * doy + 2) / 153;                                // [0, 11]
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);                // [0, 365]
+  const std::int64_t mp = (5 * doy + 2) / 153;                                     // [0, 11]
   day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
   month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
   year = yoe + era * 400 + (month <= 2 ? 1 : 0);
@@ -66,7 +66,8 @@ constexpr std::int64_t SecondsFromUtcFields(const std::tm& fields) {
   const std::int64_t months = static_cast<std::int64_t>(fields.tm_mon);
   const std::int64_t year = static_cast<std::int64_t>(fields.tm_year) + 1900 + FloorDiv(months, 12);
   const int month = static_cast<int>(FloorMod(months, 12)) + 1;
-  const std::int64_t days = DaysFromCivil(year, month, 1) + static_cast<std::int64_t>(fields.tm_mday) - 1;
+  const std::int64_t days =
+      DaysFromCivil(year, month, 1) + static_cast<std::int64_t>(fields.tm_mday) - 1;
   return days * kSecondsPerDay + static_cast<std::int64_t>(fields.tm_hour) * 3600 +
          static_cast<std::int64_t>(fields.tm_min) * 60 + static_cast<std::int64_t>(fields.tm_sec);
 }
@@ -85,7 +86,8 @@ inline bool UtcFieldsFromSeconds(std::int64_t t, std::tm& out) {
   int day = 0;
   CivilFromDays(days, year, month, day);
   const std::int64_t tmYear = year - 1900;
-  if (tmYear < std::numeric_limits<int>::min() || tmYear > std::numeric_limits<int>::max()) return false;
+  if (tmYear < std::numeric_limits<int>::min() || tmYear > std::numeric_limits<int>::max())
+    return false;
   std::tm fields{};
   fields.tm_year = static_cast<int>(tmYear);
   fields.tm_mon = month - 1;

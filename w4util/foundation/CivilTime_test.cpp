@@ -55,7 +55,8 @@ TEST(CivilTime, WholeRangeOfTheRecord) {
   top.tm_min = INT_MAX;
   top.tm_sec = INT_MAX;
   std::tm bottom = top;
-  bottom.tm_year = bottom.tm_mon = bottom.tm_mday = bottom.tm_hour = bottom.tm_min = bottom.tm_sec = INT_MIN;
+  bottom.tm_year = bottom.tm_mon = bottom.tm_mday = bottom.tm_hour = bottom.tm_min = bottom.tm_sec =
+      INT_MIN;
   EXPECT_GT(civil::SecondsFromUtcFields(top), 0);
   EXPECT_LT(civil::SecondsFromUtcFields(bottom), 0);
 

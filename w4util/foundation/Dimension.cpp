@@ -47,7 +47,8 @@ double Convert(double value, Dimension::UnitsEnum from, Dimension::UnitsEnum to)
 
 }  // namespace
 
-Dimension::Dimension(const Number& value, UnitsEnum units) : m_value(value.GetDoubleValue()), m_units(units) {}
+Dimension::Dimension(const Number& value, UnitsEnum units)
+    : m_value(value.GetDoubleValue()), m_units(units) {}
 
 Dimension::Dimension(double value, UnitsEnum units) : m_value(value), m_units(units) {}
 
@@ -66,9 +67,10 @@ double Dimension::GetDoubleValue(UnitsEnum units, unsigned decimals, double thre
   return Number::Round(GetDoubleValue(units), decimals, threshold);
 }
 
-CXString Dimension::GetStringValue(UnitsEnum units, unsigned decimals, double threshold, bool groupThousands,
-                                   bool trimTrailingZeros) const {
-  return Number(GetDoubleValue(units)).GetStringValue(decimals, threshold, false, groupThousands, trimTrailingZeros);
+CXString Dimension::GetStringValue(UnitsEnum units, unsigned decimals, double threshold,
+                                   bool groupThousands, bool trimTrailingZeros) const {
+  return Number(GetDoubleValue(units))
+      .GetStringValue(decimals, threshold, false, groupThousands, trimTrailingZeros);
 }
 
 double Dimension::ComparisonKey() const {
@@ -85,7 +87,8 @@ std::int32_t Dimension::GetThousandthsOfMMs() const {
   const double thousandths = GetDoubleValue(ZLV_THOUSANDTHS_OF_MMS);
   const double rounded = Number::Round(thousandths, 0, kCountThreshold);
   // Compare the unrounded value too: Round folds huge magnitudes to 2^31 - 1.
-  if (!(std::fabs(thousandths) < 2147483649.0) || !(rounded < 2147483648.0) || !(rounded > -2147483649.0)) {
+  if (!(std::fabs(thousandths) < 2147483649.0) || !(rounded < 2147483648.0) ||
+      !(rounded > -2147483649.0)) {
     ZELVO_THROW(ExceptionInvalidArgument, "Dimension::GetThousandthsOfMMs",
                 "The length %s does not fit a 32-bit count of thousandths of millimetres.",
                 static_cast<const char16_t*>(GetDumpDisplayString(false)));
@@ -98,7 +101,9 @@ void Dimension::SetValue(const Number& value, UnitsEnum units) {
   m_units = units;
 }
 
-void Dimension::SetStringValue(const CXString& text) { m_value = Number(text, false).GetDoubleValue(); }
+void Dimension::SetStringValue(const CXString& text) {
+  m_value = Number(text, false).GetDoubleValue();
+}
 
 void Dimension::SetStringValue(const CXString& text, UnitsEnum units) {
   SetStringValue(text);
@@ -110,15 +115,27 @@ void Dimension::SetUnits(UnitsEnum units) {
   m_units = units;
 }
 
-bool Dimension::operator==(const Dimension& other) const { return ComparisonKey() == other.ComparisonKey(); }
-bool Dimension::operator!=(const Dimension& other) const { return ComparisonKey() != other.ComparisonKey(); }
-bool Dimension::operator<(const Dimension& other) const { return ComparisonKey() < other.ComparisonKey(); }
-bool Dimension::operator>(const Dimension& other) const { return ComparisonKey() > other.ComparisonKey(); }
-bool Dimension::operator<=(const Dimension& other) const { return ComparisonKey() <= other.ComparisonKey(); }
-bool Dimension::operator>=(const Dimension& other) const { return ComparisonKey() >= other.ComparisonKey(); }
+bool Dimension::operator==(const Dimension& other) const {
+  return ComparisonKey() == other.ComparisonKey();
+}
+bool Dimension::operator!=(const Dimension& other) const {
+  return ComparisonKey() != other.ComparisonKey();
+}
+bool Dimension::operator<(const Dimension& other) const {
+  return ComparisonKey() < other.ComparisonKey();
+}
+bool Dimension::operator>(const Dimension& other) const {
+  return ComparisonKey() > other.ComparisonKey();
+}
+bool Dimension::operator<=(const Dimension& other) const {
+  return ComparisonKey() <= other.ComparisonKey();
+}
+bool Dimension::operator>=(const Dimension& other) const {
+  return ComparisonKey() >= other.ComparisonKey();
+}
 
-bool Dimension::IsEquivalent(const Dimension& a, const Dimension& b, UnitsEnum units, unsigned decimals,
-                             double threshold) {
+bool Dimension::IsEquivalent(const Dimension& a, const Dimension& b, UnitsEnum units,
+                             unsigned decimals, double threshold) {
   return Number::IsEquivalent(a.GetValue(units), b.GetValue(units), decimals, threshold);
 }
 

@@ -63,7 +63,7 @@ class W4UTIL_EXPORT Dimension {
 
   void SetValue(const Number& value, UnitsEnum units);
   void SetDoubleValue(double value) { m_value = value; }  // units unchanged
-  void SetStringValue(const CXString& text);                // units unchanged
+  void SetStringValue(const CXString& text);              // units unchanged
   void SetStringValue(const CXString& text, UnitsEnum units);
   // Converts the value into units and keeps both.
   void SetUnits(UnitsEnum units);
@@ -77,8 +77,8 @@ class W4UTIL_EXPORT Dimension {
   bool operator>=(const Dimension& other) const;
 
   // Both converted into units, then Number::IsEquivalent.
-  static bool IsEquivalent(const Dimension& a, const Dimension& b, UnitsEnum units, unsigned decimals,
-                           double threshold);
+  static bool IsEquivalent(const Dimension& a, const Dimension& b, UnitsEnum units,
+                           unsigned decimals, double threshold);
   // "[Inches]", "[MMs]", ... or "UNKNOWN!".
   static CXString GetDebugDisplayString(UnitsEnum units);
   // Thousandths of a millimetre per unit; 0 for an unknown unit.

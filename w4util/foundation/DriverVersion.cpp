@@ -32,13 +32,16 @@ void DriverVersion::GetLongComponents(std::int32_t& high, std::int32_t& low) con
 ByteBuffer DriverVersion::GetVersionAsByteBuffer() const {
   ByteBuffer bytes;
   bytes.reserve(kWireSize);
-  for (const std::uint16_t word : {m_w0, m_w1, m_w2, m_w3}) bytes.append(ByteBuffer::createFromWordValue(word));
+  for (const std::uint16_t word : {m_w0, m_w1, m_w2, m_w3})
+    bytes.append(ByteBuffer::createFromWordValue(word));
   return bytes;
 }
 
-DriverVersion DriverVersion::WalkBufferToGetDriverVersion(unsigned char*& cursor, unsigned int& left) {
+DriverVersion DriverVersion::WalkBufferToGetDriverVersion(unsigned char*& cursor,
+                                                          unsigned int& left) {
   if (left < kWireSize) {
-    ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "DriverVersion::WalkBufferToGetDriverVersion", "");
+    ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType,
+                "DriverVersion::WalkBufferToGetDriverVersion", "");
   }
   DriverVersion version;
   version.m_w0 = ByteBuffer::WalkBufferToGetWord(cursor, left);
@@ -49,7 +52,8 @@ DriverVersion DriverVersion::WalkBufferToGetDriverVersion(unsigned char*& cursor
 }
 
 bool DriverVersion::operator<(const DriverVersion& other) const {
-  return std::tie(m_w0, m_w1, m_w2, m_w3) < std::tie(other.m_w0, other.m_w1, other.m_w2, other.m_w3);
+  return std::tie(m_w0, m_w1, m_w2, m_w3) <
+         std::tie(other.m_w0, other.m_w1, other.m_w2, other.m_w3);
 }
 
 bool DriverVersion::operator==(const DriverVersion& other) const {

@@ -32,7 +32,8 @@ class W4UTIL_EXPORT DriverVersion {
   // persisted states carry.
   static DriverVersion GetLibraryVersion();
 
-  void GetWordComponents(std::uint16_t& w0, std::uint16_t& w1, std::uint16_t& w2, std::uint16_t& w3) const;
+  void GetWordComponents(std::uint16_t& w0, std::uint16_t& w1, std::uint16_t& w2,
+                         std::uint16_t& w3) const;
   void GetLongComponents(std::int32_t& high, std::int32_t& low) const;
 
   // The 8-byte wire form.

@@ -19,7 +19,8 @@ std::string Ascii(const CXString& text) {
 TEST(DriverVersion, DisplayAndWireForms) {
   const DriverVersion v(5185, 2101, 37, 1200);
   EXPECT_EQ(Ascii(v.GetVersionDisplayString()), "5.185.21.1.0.37.12");
-  EXPECT_EQ(Ascii(v.GetDumpDisplayString()), "5.185.21.1.0.37.12 [5185, 2101, 37, 1200 (0x1441, 0x835, 0x25, 0x4b0)]");
+  EXPECT_EQ(Ascii(v.GetDumpDisplayString()),
+            "5.185.21.1.0.37.12 [5185, 2101, 37, 1200 (0x1441, 0x835, 0x25, 0x4b0)]");
   const ByteBuffer wire = v.GetVersionAsByteBuffer();
   EXPECT_EQ(std::vector<unsigned char>(wire.begin(), wire.end()),
             (std::vector<unsigned char>{0x41, 0x14, 0x35, 0x08, 0x25, 0x00, 0xB0, 0x04}));
@@ -31,7 +32,8 @@ TEST(DriverVersion, DisplayAndWireForms) {
   EXPECT_EQ(std::vector<unsigned char>(libraryWire.begin(), libraryWire.end()),
             (std::vector<unsigned char>{0x41, 0x14, 0x35, 0x08, 0x00, 0x00, 0x00, 0x00}));
   EXPECT_EQ(Ascii(DriverVersion().GetVersionDisplayString()), "0.0.0.0.0.0.0");
-  EXPECT_EQ(Ascii(DriverVersion(65535, 65535, 65535, 65535).GetVersionDisplayString()), "65.535.655.35.655.35.655");
+  EXPECT_EQ(Ascii(DriverVersion(65535, 65535, 65535, 65535).GetVersionDisplayString()),
+            "65.535.655.35.655.35.655");
 }
 
 TEST(DriverVersion, LongAndWordComponents) {
@@ -54,9 +56,15 @@ TEST(DriverVersion, LongAndWordComponents) {
 
 TEST(DriverVersion, OrderIsByWordsAsUnsigned) {
   const DriverVersion ordered[] = {
-      DriverVersion(0, 0, 0, 0),      DriverVersion(0, 0, 0, 1),         DriverVersion(0, 0, 1, 0),
-      DriverVersion(0, 1, 0, 0),      DriverVersion(1, 0, 0, 0),         DriverVersion(5185, 2101, 0, 0),
-      DriverVersion(5185, 2101, 0, 65535), DriverVersion(0x8000, 0, 0, 0), DriverVersion(65535, 65535, 65535, 65535),
+      DriverVersion(0, 0, 0, 0),
+      DriverVersion(0, 0, 0, 1),
+      DriverVersion(0, 0, 1, 0),
+      DriverVersion(0, 1, 0, 0),
+      DriverVersion(1, 0, 0, 0),
+      DriverVersion(5185, 2101, 0, 0),
+      DriverVersion(5185, 2101, 0, 65535),
+      DriverVersion(0x8000, 0, 0, 0),
+      DriverVersion(65535, 65535, 65535, 65535),
   };
   for (std::size_t i = 0; i < std::size(ordered); ++i) {
     for (std::size_t j = 0; j < std::size(ordered); ++j) {
@@ -70,7 +78,8 @@ TEST(DriverVersion, WalkBufferReadsEightBytes) {
   unsigned char bytes[] = {0x41, 0x14, 0x35, 0x08, 0x25, 0x00, 0xB0, 0x04, 0x99};
   unsigned char* cursor = bytes;
   unsigned int left = sizeof bytes;
-  EXPECT_EQ(DriverVersion::WalkBufferToGetDriverVersion(cursor, left), DriverVersion(5185, 2101, 37, 1200));
+  EXPECT_EQ(DriverVersion::WalkBufferToGetDriverVersion(cursor, left),
+            DriverVersion(5185, 2101, 37, 1200));
   EXPECT_EQ(cursor, bytes + 8);
   EXPECT_EQ(left, 1u);
 }
@@ -85,7 +94,8 @@ TEST(DriverVersion, ShortBufferThrowsAndLeavesCursor) {
       ADD_FAILURE() << available << " bytes were enough";
     } catch (const ExceptionNotEnoughBytesForDesiredDataType& e) {
       EXPECT_EQ(Ascii(e.GetExceptionTypeByNumericCode()), "003:000");
-      EXPECT_EQ(Ascii(e.GetExceptionLocationFunctionName()), "DriverVersion::WalkBufferToGetDriverVersion");
+      EXPECT_EQ(Ascii(e.GetExceptionLocationFunctionName()),
+                "DriverVersion::WalkBufferToGetDriverVersion");
       EXPECT_TRUE(e.GetExceptionMesage().IsEmpty());
     }
     EXPECT_EQ(cursor, bytes);

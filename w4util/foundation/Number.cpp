@@ -56,7 +56,8 @@ bool IsWhitespace(char16_t ch) {
 }
 
 std::u16string_view Trimmed(const CXString& text) {
-  std::u16string_view view(static_cast<const char16_t*>(text), static_cast<std::size_t>(text.GetLength()));
+  std::u16string_view view(static_cast<const char16_t*>(text),
+                           static_cast<std::size_t>(text.GetLength()));
   while (!view.empty() && IsWhitespace(view.front())) view.remove_prefix(1);
   while (!view.empty() && IsWhitespace(view.back())) view.remove_suffix(1);
   return view;
@@ -90,7 +91,9 @@ char16_t LocalizedGroupSeparator() {
 
 }  // namespace
 
-Number::Number(const CXString& text, bool localized) : m_value(0) { SetStringValue(text, localized); }
+Number::Number(const CXString& text, bool localized) : m_value(0) {
+  SetStringValue(text, localized);
+}
 
 double Number::GetDoubleValue(unsigned decimals, double threshold) const {
   return Round(m_value, decimals, threshold);
@@ -131,8 +134,8 @@ double Number::Round(double value, unsigned decimals, double threshold) {
   return (r + 0.0000001) * sign;
 }
 
-CXString Number::GetStringValue(unsigned decimals, double threshold, bool localized, bool groupThousands,
-                                bool trimTrailingZeros) const {
+CXString Number::GetStringValue(unsigned decimals, double threshold, bool localized,
+                                bool groupThousands, bool trimTrailingZeros) const {
   const double r = Round(m_value, decimals, threshold);
   if (std::isnan(r)) return CXString(u"NaN");
   const std::int32_t d = SignedDecimals(decimals);
@@ -148,7 +151,8 @@ CXString Number::GetStringValue(unsigned decimals, double threshold, bool locali
   if (d > 0) {
     const double scaled = std::trunc(p * r) - static_cast<double>(i) * p;
     const double magnitude = std::fabs(std::trunc(scaled));
-    const std::int64_t digits = !(magnitude <= 2147483647.0) ? 2147483647 : static_cast<std::int64_t>(magnitude);
+    const std::int64_t digits =
+        !(magnitude <= 2147483647.0) ? 2147483647 : static_cast<std::int64_t>(magnitude);
 
     std::u16string fraction;
     AppendDecimal(fraction, digits);
@@ -193,7 +197,8 @@ CXString Number::GetDumpDisplayString(unsigned decimals, double threshold) const
 // first "." or "," when the text has none of it.
 void Number::SetStringValue(const CXString& text, bool localized) {
   const std::u16string_view view = Trimmed(text);
-  const bool hex = view.find(u"0x") != std::u16string_view::npos || view.find(u"0X") != std::u16string_view::npos;
+  const bool hex = view.find(u"0x") != std::u16string_view::npos ||
+                   view.find(u"0X") != std::u16string_view::npos;
 
   char16_t separator = localized ? LocalizedDecimalSeparator() : u'.';
   if (view.find(separator) == std::u16string_view::npos) {
@@ -229,8 +234,8 @@ void Number::SetStringValue(const CXString& text, bool localized) {
   }
   // number is now "D+(.D+)?", which from_chars rounds correctly.
   double magnitude = 0;
-  const auto result =
-      std::from_chars(number.data(), number.data() + number.size(), magnitude, std::chars_format::fixed);
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), magnitude,
+                                      std::chars_format::fixed);
   if (result.ec == std::errc::result_out_of_range) {
     magnitude = significant ? std::numeric_limits<double>::max() : 0.0;
   } else if (result.ec != std::errc()) {
@@ -239,7 +244,9 @@ void Number::SetStringValue(const CXString& text, bool localized) {
   m_value = negative ? -magnitude : magnitude;
 }
 
-bool Number::operator==(const Number& other) const { return std::fabs(m_value - other.m_value) < kTolerance; }
+bool Number::operator==(const Number& other) const {
+  return std::fabs(m_value - other.m_value) < kTolerance;
+}
 bool Number::operator!=(const Number& other) const { return !(*this == other); }
 bool Number::operator<(const Number& other) const { return m_value - other.m_value < -kTolerance; }
 bool Number::operator>(const Number& other) const { return m_value - other.m_value > kTolerance; }
@@ -261,8 +268,11 @@ std::int32_t Number::ConvertHexStringToDecimalInt(const CXString& text) {
     view.remove_prefix(1);
   }
   if (view.find(u'-') != std::u16string_view::npos) return 0;
-  if (view.size() >= 2 && view[0] == u'0' && (view[1] == u'x' || view[1] == u'X')) view.remove_prefix(2);
-  if (view.find(u"0x") != std::u16string_view::npos || view.find(u"0X") != std::u16string_view::npos) return 0;
+  if (view.size() >= 2 && view[0] == u'0' && (view[1] == u'x' || view[1] == u'X'))
+    view.remove_prefix(2);
+  if (view.find(u"0x") != std::u16string_view::npos ||
+      view.find(u"0X") != std::u16string_view::npos)
+    return 0;
   if (view.empty()) return 0;
 
   std::uint32_t value = 0;

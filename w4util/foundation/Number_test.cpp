@@ -64,7 +64,8 @@ TEST(NumberRound, FollowsTheThresholdToTheDigit) {
 TEST(NumberRound, ExtremesAreDefined) {
   // The driver's answer once the scaled value reaches 2^63.
   EXPECT_DOUBLE_EQ(Number::Round(1e300, 0, 0.5), 2147483647.0000001);
-  EXPECT_DOUBLE_EQ(Number::Round(-std::numeric_limits<double>::infinity(), 2, 0.5), -(21474836.47 + 0.0000001));
+  EXPECT_DOUBLE_EQ(Number::Round(-std::numeric_limits<double>::infinity(), 2, 0.5),
+                   -(21474836.47 + 0.0000001));
   EXPECT_TRUE(std::isnan(Number::Round(std::nan(""), 2, 0.5)));
   // Beyond 308 decimals nothing changes any more.
   EXPECT_DOUBLE_EQ(Number::Round(0.5, 4000, 0.5), Number::Round(0.5, 308, 0.5));
@@ -111,7 +112,9 @@ TEST(NumberText, GetStringValue) {
       {-3000000000.25, 2, 0.5, false, false, "-3000000000.25"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Ascii(Number(c.value).GetStringValue(c.decimals, c.threshold, false, c.group, c.trim)), c.expected)
+    EXPECT_EQ(
+        Ascii(Number(c.value).GetStringValue(c.decimals, c.threshold, false, c.group, c.trim)),
+        c.expected)
         << c.value;
   }
   EXPECT_EQ(Ascii(Number(-1.26).GetDumpDisplayString(1, 0.5)), "-1.3");
@@ -157,14 +160,16 @@ TEST(NumberText, SetStringValue) {
       {u"x12", 0},
   };
   for (const Case& c : cases) {
-    EXPECT_DOUBLE_EQ(Number(CXString(c.text), false).GetDoubleValue(), c.expected) << Ascii(CXString(c.text));
+    EXPECT_DOUBLE_EQ(Number(CXString(c.text), false).GetDoubleValue(), c.expected)
+        << Ascii(CXString(c.text));
   }
 }
 
 TEST(NumberText, HugeAndTinyTextsStayFinite) {
   const CXString huge(u'9', 400);
   EXPECT_EQ(Number(huge, false).GetDoubleValue(), std::numeric_limits<double>::max());
-  EXPECT_EQ(Number(CXString(u"-") + huge, false).GetDoubleValue(), -std::numeric_limits<double>::max());
+  EXPECT_EQ(Number(CXString(u"-") + huge, false).GetDoubleValue(),
+            -std::numeric_limits<double>::max());
   EXPECT_EQ(Number(CXString(u"0.") + CXString(u'0', 400) + u"1", false).GetDoubleValue(), 0.0);
 }
 
@@ -180,14 +185,17 @@ TEST(NumberText, LocalizedRoundTrip) {
 }
 
 TEST(NumberText, ReformatThenReparseIsStable) {
-  for (const double value : {0.1, -0.5, 1234567.891, 2147483.25, -99.995, 0.0005, 1e-7, 123456789.987654}) {
+  for (const double value :
+       {0.1, -0.5, 1234567.891, 2147483.25, -99.995, 0.0005, 1e-7, 123456789.987654}) {
     for (unsigned decimals = 0; decimals <= 6; ++decimals) {
       const CXString first = Number(value).GetStringValue(decimals, 0.5, false, false, false);
-      const CXString second = Number(first, false).GetStringValue(decimals, 0.5, false, false, false);
+      const CXString second =
+          Number(first, false).GetStringValue(decimals, 0.5, false, false, false);
       // A rounded-away negative fraction reads "-0...", which parses as
       // zero and then prints unsigned.
       std::string expected = Ascii(first);
-      if (expected.find_first_not_of("-0.") == std::string::npos && expected[0] == '-') expected.erase(0, 1);
+      if (expected.find_first_not_of("-0.") == std::string::npos && expected[0] == '-')
+        expected.erase(0, 1);
       EXPECT_EQ(Ascii(second), expected) << value << " / " << decimals;
     }
   }
@@ -221,7 +229,8 @@ TEST(NumberHex, ConvertHexStringToDecimalInt) {
       {u"0x 1", 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Number::ConvertHexStringToDecimalInt(CXString(c.text)), c.expected) << Ascii(CXString(c.text));
+    EXPECT_EQ(Number::ConvertHexStringToDecimalInt(CXString(c.text)), c.expected)
+        << Ascii(CXString(c.text));
   }
 }
 

@@ -50,7 +50,8 @@ void SplitOffset(std::int32_t offset, std::int32_t& hours, std::int32_t& minutes
 
 // The record as a wall clock offsetMinutes east of UTC.
 bool FieldsInZone(std::int64_t t, std::int32_t offsetMinutes, bool daylight, std::tm& out) {
-  if (!civil::UtcFieldsFromSeconds(t + static_cast<std::int64_t>(offsetMinutes) * 60, out)) return false;
+  if (!civil::UtcFieldsFromSeconds(t + static_cast<std::int64_t>(offsetMinutes) * 60, out))
+    return false;
   out.tm_isdst = daylight ? 1 : 0;
   return true;
 }
@@ -58,7 +59,8 @@ bool FieldsInZone(std::int64_t t, std::int32_t offsetMinutes, bool daylight, std
 CXString FromAscii(const char* text, int length) {
   std::u16string wide;
   wide.reserve(static_cast<std::size_t>(length));
-  for (int i = 0; i < length; ++i) wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(text[i])));
+  for (int i = 0; i < length; ++i)
+    wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(text[i])));
   return CXString(wide.data(), static_cast<std::int32_t>(wide.size()));
 }
 
@@ -153,7 +155,8 @@ std::wstring ToWide(const CXString& text) {
   const std::int32_t length = text.GetLength();
   for (std::int32_t i = 0; i < length; ++i) {
     const char32_t unit = p[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length && p[i + 1] >= 0xDC00 &&
+        p[i + 1] <= 0xDFFF) {
       out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (p[i + 1] - 0xDC00)));
       ++i;
     } else if (unit != 0) {
@@ -224,7 +227,8 @@ CXString UtcTime::GetAsIso8601String() const {
 
 CXString UtcTime::GetAsIso8601StringInUTC() const { return BuildIso8601String(m_time, 0, 0); }
 
-CXString UtcTime::GetAsIso8601StringInOriginalTimeZone(bool& known, std::int32_t& offsetMinutes) const {
+CXString UtcTime::GetAsIso8601StringInOriginalTimeZone(bool& known,
+                                                       std::int32_t& offsetMinutes) const {
   known = m_offsetKnown;
   offsetMinutes = m_offsetMinutes;
   std::tm local{};
@@ -239,7 +243,9 @@ CXString UtcTime::FormatTimeInCurrentTimeZone(const CXString& format) const {
   return FormatTmStruct(GetTimeInCurrentTimeZone(), format);
 }
 
-CXString UtcTime::FormatTimeInUtc(const CXString& format) const { return FormatTmStruct(m_time, format); }
+CXString UtcTime::FormatTimeInUtc(const CXString& format) const {
+  return FormatTmStruct(m_time, format);
+}
 
 CXString UtcTime::FormatTimeInOriginalTimeZone(const CXString& format) const {
   bool known = false;
@@ -272,7 +278,8 @@ void UtcTime::SetWithTmStructInCurrentTimeZone(const std::tm& local) {
   fields.tm_isdst = -1;
   std::int64_t t = 0;
   std::tm utc{};
-  if (!w4platform::SecondsFromLocalFields(fields, t) || !civil::UtcFieldsFromSeconds(t, utc)) return;
+  if (!w4platform::SecondsFromLocalFields(fields, t) || !civil::UtcFieldsFromSeconds(t, utc))
+    return;
   m_time = utc;
   m_offsetMinutes = OffsetInForceAt(t);
   m_offsetKnown = true;
@@ -290,13 +297,16 @@ namespace {
 void MoveBy(std::tm& record, std::int64_t seconds) {
   if (seconds == 0) return;
   std::tm moved{};
-  if (civil::UtcFieldsFromSeconds(civil::SecondsFromUtcFields(record) + seconds, moved)) record = moved;
+  if (civil::UtcFieldsFromSeconds(civil::SecondsFromUtcFields(record) + seconds, moved))
+    record = moved;
 }
 
 }  // namespace
 
 void UtcTime::ModifyTimeInSeconds(std::int32_t seconds) { MoveBy(m_time, seconds); }
-void UtcTime::ModifyTimeInMinutes(std::int32_t minutes) { MoveBy(m_time, std::int64_t{minutes} * 60); }
+void UtcTime::ModifyTimeInMinutes(std::int32_t minutes) {
+  MoveBy(m_time, std::int64_t{minutes} * 60);
+}
 void UtcTime::ModifyTimeInHours(std::int32_t hours) { MoveBy(m_time, std::int64_t{hours} * 3600); }
 void UtcTime::ModifyTimeInDays(std::int32_t days) { MoveBy(m_time, std::int64_t{days} * 86400); }
 
@@ -337,15 +347,17 @@ std::int32_t UtcTime::GetDeltaInSecondsBetweenTwoClocks(const UtcTime& other) co
   const std::int64_t mine = GetAsTime64();
   const std::int64_t theirs = other.GetAsTime64();
   const std::int64_t myOffset = m_offsetKnown ? m_offsetMinutes : OffsetInForceAt(mine);
-  const std::int64_t theirOffset = other.m_offsetKnown ? other.m_offsetMinutes : OffsetInForceAt(theirs);
+  const std::int64_t theirOffset =
+      other.m_offsetKnown ? other.m_offsetMinutes : OffsetInForceAt(theirs);
   return static_cast<std::int32_t>((theirs - mine) + (theirOffset - myOffset) * 60);
 }
 
 bool UtcTime::operator==(const UtcTime& other) const {
   const std::tm& a = m_time;
   const std::tm& b = other.m_time;
-  return a.tm_sec == b.tm_sec && a.tm_min == b.tm_min && a.tm_hour == b.tm_hour && a.tm_mday == b.tm_mday &&
-         a.tm_mon == b.tm_mon && a.tm_year == b.tm_year && a.tm_isdst == b.tm_isdst;
+  return a.tm_sec == b.tm_sec && a.tm_min == b.tm_min && a.tm_hour == b.tm_hour &&
+         a.tm_mday == b.tm_mday && a.tm_mon == b.tm_mon && a.tm_year == b.tm_year &&
+         a.tm_isdst == b.tm_isdst;
 }
 
 bool UtcTime::operator<(const UtcTime& other) const { return GetAsTime64() < other.GetAsTime64(); }
@@ -383,26 +395,31 @@ std::int64_t UtcTime::GetTime64FromUtcTmStruct(const std::tm& record, std::int32
   return civil::SecondsFromUtcFields(record);
 }
 
-void UtcTime::GetCurrentTimeZoneInformation(std::int32_t& hours, std::int32_t& minutes, bool& daylight) {
+void UtcTime::GetCurrentTimeZoneInformation(std::int32_t& hours, std::int32_t& minutes,
+                                            bool& daylight) {
   std::int32_t offset = 0;
   OffsetInForceAt(w4platform::CurrentUtcSeconds(), offset, daylight);
   SplitOffset(offset, hours, minutes);
 }
 
-CXString UtcTime::BuildIso8601String(const std::tm& record, std::int32_t hours, std::int32_t minutes) {
+CXString UtcTime::BuildIso8601String(const std::tm& record, std::int32_t hours,
+                                     std::int32_t minutes) {
   char text[160];
-  int length = std::snprintf(text, sizeof text, "%4lld-%02lld-%02lld" "T%02lld:%02lld:%02lld",
-                             static_cast<long long>(record.tm_year) + 1900, static_cast<long long>(record.tm_mon) + 1,
-                             static_cast<long long>(record.tm_mday), static_cast<long long>(record.tm_hour),
-                             static_cast<long long>(record.tm_min), static_cast<long long>(record.tm_sec));
+  int length = std::snprintf(
+      text, sizeof text,
+      "%4lld-%02lld-%02lld"
+      "T%02lld:%02lld:%02lld",
+      static_cast<long long>(record.tm_year) + 1900, static_cast<long long>(record.tm_mon) + 1,
+      static_cast<long long>(record.tm_mday), static_cast<long long>(record.tm_hour),
+      static_cast<long long>(record.tm_min), static_cast<long long>(record.tm_sec));
   if (hours == 0 && minutes == 0) {
     length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "Z");
   } else {
     const bool west = hours < 0 || (hours == 0 && minutes < 0);
     const long long h = hours < 0 ? -static_cast<long long>(hours) : hours;
     const long long m = minutes < 0 ? -static_cast<long long>(minutes) : minutes;
-    length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "%c%02lld:%02lld",
-                            west ? '-' : '+', h, m);
+    length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                            "%c%02lld:%02lld", west ? '-' : '+', h, m);
   }
   return FromAscii(text, length);
 }
@@ -417,8 +434,9 @@ CXString UtcTime::BuildIso8601String(const std::tm& record, std::int32_t hours, 
 // A space may stand for the "T". The year is 1900 or later; months 1-12;
 // days 1 to the month's length; hours 0-24 (24 is 0 of the same day);
 // minutes and seconds 0-59. Anything left over fails.
-bool UtcTime::ConvertIso8601StringToTmStructInUtc(const CXString& text, std::tm& record, bool& known,
-                                                  std::int32_t& offsetMinutes, bool convertToUtc) {
+bool UtcTime::ConvertIso8601StringToTmStructInUtc(const CXString& text, std::tm& record,
+                                                  bool& known, std::int32_t& offsetMinutes,
+                                                  bool convertToUtc) {
   Walker walker(text);
   std::tm fields{};
   fields.tm_mday = 1;
@@ -438,7 +456,8 @@ bool UtcTime::ConvertIso8601StringToTmStructInUtc(const CXString& text, std::tm&
     std::int32_t minute = 0;
     if (!walker.Whole(month) || month < 1 || month > 12) return false;
     if (!walker.Next(ch) || ch != u'-') return false;
-    if (!walker.Whole(day) || day < 1 || day > civil::GregorianDaysInMonth(year, month)) return false;
+    if (!walker.Whole(day) || day < 1 || day > civil::GregorianDaysInMonth(year, month))
+      return false;
     if (!walker.Next(ch) || (ch != u'T' && ch != u' ')) return false;
     if (!walker.Whole(hour) || hour > 24) return false;
     if (!walker.Next(ch) || ch != u':') return false;
@@ -504,8 +523,9 @@ CXString UtcTime::FormatTmStruct(const std::tm& record, const CXString& format) 
 
 CXString UtcTime::GetDumpDisplayString(bool /*withDetails*/) const {
   const CXString iso = GetAsIso8601String();
-  return ZelvoUtilities::formatString(u"%s [time zone minutes: %ld (%s)]", static_cast<const char16_t*>(iso),
-                                      m_offsetMinutes, m_offsetKnown ? u"known" : u"unknown");
+  return ZelvoUtilities::formatString(u"%s [time zone minutes: %ld (%s)]",
+                                      static_cast<const char16_t*>(iso), m_offsetMinutes,
+                                      m_offsetKnown ? u"known" : u"unknown");
 }
 
 extern "C" {

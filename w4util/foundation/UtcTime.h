@@ -100,21 +100,24 @@ class W4UTIL_EXPORT UtcTime {
   // The UTC time count of a UTC record, computed from its fields (as timegm
   // does). The zone pair and the daylight flag take no part: the count of a
   // UTC record does not depend on a zone.
-  static std::int64_t GetTime64FromUtcTmStruct(const std::tm& record, std::int32_t hours, std::int32_t minutes,
-                                               bool daylight);
+  static std::int64_t GetTime64FromUtcTmStruct(const std::tm& record, std::int32_t hours,
+                                               std::int32_t minutes, bool daylight);
   // The current zone's offset now, as an (hours, minutes) pair, and whether
   // it is daylight saving time.
-  static void GetCurrentTimeZoneInformation(std::int32_t& hours, std::int32_t& minutes, bool& daylight);
+  static void GetCurrentTimeZoneInformation(std::int32_t& hours, std::int32_t& minutes,
+                                            bool& daylight);
 
   // "YYYY-MM-DDThh:mm:ss" from the record's fields, then "Z" when the zone
   // pair is 0, else "+hh:mm" / "-hh:mm".
-  static CXString BuildIso8601String(const std::tm& record, std::int32_t hours, std::int32_t minutes);
+  static CXString BuildIso8601String(const std::tm& record, std::int32_t hours,
+                                     std::int32_t minutes);
   // Parses ISO 8601 text; see UtcTime.cpp for the accepted forms. On success
   // stores the record (UTC when convertToUtc, else the fields as written),
   // whether the zone was known and its offset in minutes; on failure stores
   // nothing and answers false. Fields of an accepted record are in range.
-  static bool ConvertIso8601StringToTmStructInUtc(const CXString& text, std::tm& record, bool& known,
-                                                  std::int32_t& offsetMinutes, bool convertToUtc);
+  static bool ConvertIso8601StringToTmStructInUtc(const CXString& text, std::tm& record,
+                                                  bool& known, std::int32_t& offsetMinutes,
+                                                  bool convertToUtc);
   // strftime-style formatting of the record with the user's locale, at most
   // 259 characters (a longer result gives an empty text).
   static CXString FormatTmStruct(const std::tm& record, const CXString& format);

@@ -100,7 +100,8 @@ TEST_F(UtcTimeInZone, ParsesTheAcceptedForms) {
     std::tm record{};
     bool known = !c.known;
     std::int32_t offset = 12345;
-    ASSERT_TRUE(UtcTime::ConvertIso8601StringToTmStructInUtc(Text(c.text), record, known, offset, c.convert))
+    ASSERT_TRUE(UtcTime::ConvertIso8601StringToTmStructInUtc(Text(c.text), record, known, offset,
+                                                             c.convert))
         << c.text;
     ExpectFields(record, c.fields, c.text);
     EXPECT_EQ(known, c.known) << c.text;
@@ -171,7 +172,9 @@ TEST_F(UtcTimeInZone, MalformedTextsFailAndStoreNothing) {
     record.tm_year = 77;
     bool known = true;
     std::int32_t offset = 4242;
-    EXPECT_FALSE(UtcTime::ConvertIso8601StringToTmStructInUtc(Text(text), record, known, offset, true)) << text;
+    EXPECT_FALSE(
+        UtcTime::ConvertIso8601StringToTmStructInUtc(Text(text), record, known, offset, true))
+        << text;
     EXPECT_EQ(record.tm_year, 77) << text;
     EXPECT_TRUE(known) << text;
     EXPECT_EQ(offset, 4242) << text;
@@ -196,13 +199,14 @@ TEST_F(UtcTimeInZone, WriteAndReadBackIsTheSameInstant) {
     std::int64_t t;
     const char* local;  // GetAsIso8601String
   } const cases[] = {
-      {"Europe/Berlin", 1704110400, "2024-01-01T13:00:00+01:00"},   // 2024-01-01T12:00Z
-      {"Europe/Berlin", 1719835200, "2024-07-01T14:00:00+02:00"},   // 2024-07-01T12:00Z
-      {"Europe/Berlin", 1711846800, "2024-03-31T03:00:00+02:00"},   // the first second of summer time
-      {"Europe/Berlin", 1711846799, "2024-03-31T01:59:59+01:00"},   // the last of winter time
-      {"Europe/Berlin", 1729990800, "2024-10-27T02:00:00+01:00"},   // the repeated hour, second pass
-      {"Europe/Berlin", 1729987200, "2024-10-27T02:00:00+02:00"},   // ... first pass
-      {"Europe/Berlin", -299851200, "1960-07-01T13:00:00+01:00"},   // no summer time in 1960
+      {"Europe/Berlin", 1704110400, "2024-01-01T13:00:00+01:00"},  // 2024-01-01T12:00Z
+      {"Europe/Berlin", 1719835200, "2024-07-01T14:00:00+02:00"},  // 2024-07-01T12:00Z
+      {"Europe/Berlin", 1711846800,
+       "2024-03-31T03:00:00+02:00"},  // the first second of summer time
+      {"Europe/Berlin", 1711846799, "2024-03-31T01:59:59+01:00"},  // the last of winter time
+      {"Europe/Berlin", 1729990800, "2024-10-27T02:00:00+01:00"},  // the repeated hour, second pass
+      {"Europe/Berlin", 1729987200, "2024-10-27T02:00:00+02:00"},  // ... first pass
+      {"Europe/Berlin", -299851200, "1960-07-01T13:00:00+01:00"},  // no summer time in 1960
       {"Europe/Berlin", -1, "1970-01-01T00:59:59+01:00"},
       {"Europe/Berlin", -2208988800, "1900-01-01T01:00:00+01:00"},
       {"America/New_York", 1704110400, "2024-01-01T07:00:00-05:00"},
@@ -260,19 +264,11 @@ TEST_F(UtcTimeInZone, UtcCountDoesNotDependOnTheZone) {
     EXPECT_EQ(UtcTime::GetTime64FromUtcTmStruct(record, 5, 30, true), -299851200) << zone;
     EXPECT_EQ(UtcTime::GetTime64FromUtcTmStruct(record, -8, 0, false), -299851200) << zone;
   }
-  // Fields out of their ranges count on, as timegm does.
+  // Fields out of their ranges count on, as timegm does: month 12 of 1960
+  // is January 1961, and its day 0 is 1960-12-31.
   record.tm_mon = 12;
   record.tm_mday = 0;
-  EXPECT_EQ(UtcTime::GetTime64FromUtcTmStruct(record, 0, 0, false), UtcTime::GetTime64FromUtcTmStruct(
-                                                                          [] {
-                                                                            std::tm r{};
-                                                                            r.tm_year = 60;
-                                                                            r.tm_mon = 11;
-                                                                            r.tm_mday = 31;
-                                                                            r.tm_hour = 12;
-                                                                            return r;
-                                                                          }(),
-                                                                          0, 0, false));
+  EXPECT_EQ(UtcTime::GetTime64FromUtcTmStruct(record, 0, 0, false), -284040000);
 }
 
 TEST_F(UtcTimeInZone, ZoneTextsAndOffsets) {
@@ -281,8 +277,8 @@ TEST_F(UtcTimeInZone, ZoneTextsAndOffsets) {
     std::int32_t hours, minutes;
     const char* zone;
   } const zones[] = {
-      {0, 0, "Z"}, {5, 30, "+05:30"}, {-1, 30, "-01:30"}, {0, -30, "-00:30"}, {0, 45, "+00:45"}, {-12, 0, "-12:00"},
-      {14, 0, "+14:00"},
+      {0, 0, "Z"},       {5, 30, "+05:30"},  {-1, 30, "-01:30"}, {0, -30, "-00:30"},
+      {0, 45, "+00:45"}, {-12, 0, "-12:00"}, {14, 0, "+14:00"},
   };
   std::tm record{};
   record.tm_year = 124;
@@ -292,7 +288,8 @@ TEST_F(UtcTimeInZone, ZoneTextsAndOffsets) {
   record.tm_min = 8;
   record.tm_sec = 9;
   for (const Case& c : zones) {
-    EXPECT_EQ(Ascii(UtcTime::BuildIso8601String(record, c.hours, c.minutes)), std::string("2024-03-05T07:08:09") + c.zone);
+    EXPECT_EQ(Ascii(UtcTime::BuildIso8601String(record, c.hours, c.minutes)),
+              std::string("2024-03-05T07:08:09") + c.zone);
   }
 
   UtcTime time(Text("2024-03-05T07:08:09Z"));
@@ -314,14 +311,16 @@ TEST_F(UtcTimeInZone, ZoneTextsAndOffsets) {
   std::int32_t offset = 0;
   UtcTime shifted(Text("2024-03-05T07:08:09Z"));
   shifted.SetOriginalTimeZoneOffset(-90);
-  EXPECT_EQ(Ascii(shifted.GetAsIso8601StringInOriginalTimeZone(known, offset)), "2024-03-05T07:08:09-01:30");
+  EXPECT_EQ(Ascii(shifted.GetAsIso8601StringInOriginalTimeZone(known, offset)),
+            "2024-03-05T07:08:09-01:30");
   EXPECT_EQ(Ascii(shifted.GetAsIso8601StringInUTC()), "2024-03-05T08:38:09Z");
   ExpectFields(shifted.GetTimeInOriginalTimeZone(known, offset), {2024, 3, 5, 7, 8, 9}, "original");
   EXPECT_EQ(Ascii(UtcTime(Text("2024-03-05T07:08:09Z")).GetDumpDisplayString(false)),
             "2024-03-05T07:08:09Z [time zone minutes: 0 (known)]");
   UtcTime unknown;
   unknown.SetWithTime64(0);
-  EXPECT_EQ(Ascii(unknown.GetDumpDisplayString(false)), "1970-01-01T00:00:00Z [time zone minutes: 0 (unknown)]");
+  EXPECT_EQ(Ascii(unknown.GetDumpDisplayString(false)),
+            "1970-01-01T00:00:00Z [time zone minutes: 0 (unknown)]");
 }
 
 TEST_F(UtcTimeInZone, CurrentZoneInformation) {
@@ -329,11 +328,9 @@ TEST_F(UtcTimeInZone, CurrentZoneInformation) {
     const char* zone;
     std::int32_t hours, minutes;
   } const fixed[] = {
-      {"UTC", 0, 0},
-      {"Asia/Kolkata", 5, 30},
+      {"UTC", 0, 0},           {"Asia/Kolkata", 5, 30},
       {"<-0030>0:30", 0, -30},  // POSIX rule: 30 minutes west of UTC all year
-      {"<-0930>9:30", -9, 30},
-      {"Asia/Kathmandu", 5, 45},
+      {"<-0930>9:30", -9, 30}, {"Asia/Kathmandu", 5, 45},
   };
   for (const Case& c : fixed) {
     UseZone(c.zone);
@@ -344,7 +341,8 @@ TEST_F(UtcTimeInZone, CurrentZoneInformation) {
     EXPECT_EQ(minutes, c.minutes) << c.zone;
     EXPECT_FALSE(daylight) << c.zone;
     // The default time carries the same offset.
-    EXPECT_EQ(UtcTime().GetOriginalTimeZoneOffset(), c.hours * 60 + (c.hours < 0 ? -c.minutes : c.minutes));
+    EXPECT_EQ(UtcTime().GetOriginalTimeZoneOffset(),
+              c.hours * 60 + (c.hours < 0 ? -c.minutes : c.minutes));
   }
   // With summer time the answer depends on today; either is consistent.
   UseZone("America/New_York");
@@ -396,14 +394,15 @@ TEST_F(UtcTimeInZone, ModifyAndCompare) {
 TEST_F(UtcTimeInZone, SetOriginalTimeZoneOffsetKeepsTheWallClock) {
   UseZone("UTC");
   UtcTime time;
-  time.SetWithTime64(43200);  // 12:00Z, offset 0 unknown
+  time.SetWithTime64(43200);                       // 12:00Z, offset 0 unknown
   EXPECT_TRUE(time.SetOriginalTimeZoneOffset(0));  // equal, but was unknown
   EXPECT_FALSE(time.SetOriginalTimeZoneOffset(0));
   EXPECT_TRUE(time.SetOriginalTimeZoneOffset(60));
   EXPECT_EQ(time.GetAsTime64(), 43200 - 3600);
   bool known = false;
   std::int32_t offset = 0;
-  EXPECT_EQ(Ascii(time.GetAsIso8601StringInOriginalTimeZone(known, offset)), "1970-01-01T12:00:00+01:00");
+  EXPECT_EQ(Ascii(time.GetAsIso8601StringInOriginalTimeZone(known, offset)),
+            "1970-01-01T12:00:00+01:00");
   EXPECT_TRUE(known);
   EXPECT_EQ(offset, 60);
 }
@@ -416,7 +415,8 @@ TEST_F(UtcTimeInZone, EnsureWithinOneDay) {
   EXPECT_FALSE(soon.EnsureTimeIsWithinOneDayAfterCurrentTime());
   EXPECT_EQ(soon.GetAsTime64(), before + 3600);
 
-  for (const std::int64_t away : {std::int64_t{-10} * 86400 - 1234, std::int64_t{400} * 86400 + 777}) {
+  for (const std::int64_t away :
+       {std::int64_t{-10} * 86400 - 1234, std::int64_t{400} * 86400 + 777}) {
     UtcTime time;
     time.SetWithTime64(before + away);
     const std::tm wall = time.GetTimeInCurrentTimeZone();
@@ -440,7 +440,8 @@ TEST_F(UtcTimeInZone, FormatTmStruct) {
   shifted.SetOriginalTimeZoneOffset(-30);
   EXPECT_EQ(Ascii(shifted.FormatTimeInOriginalTimeZone(CXString(u"%H:%M"))), "07:08");
   EXPECT_EQ(Ascii(shifted.FormatTimeInUtc(CXString(u"%H:%M"))), "07:38");
-  const CXString accented = UtcTime::FormatTmStruct(time.GetTimeInUtc(), CXString(u"\u00e4%Y\U0001F600"));
+  const CXString accented =
+      UtcTime::FormatTmStruct(time.GetTimeInUtc(), CXString(u"\u00e4%Y\U0001F600"));
   EXPECT_EQ(accented, CXString(u"\u00e42024\U0001F600"));
   EXPECT_EQ(UtcTime::FormatTmStruct(time.GetTimeInUtc(), CXString(u'x', 259)).GetLength(), 259);
   EXPECT_TRUE(UtcTime::FormatTmStruct(time.GetTimeInUtc(), CXString(u'x', 260)).IsEmpty());
@@ -495,13 +496,15 @@ TEST(UtcTimeThreads, ConcurrentConversions) {
   for (int i = 0; i < 4; ++i) {
     threads.emplace_back([i, &failures] {
       const std::int64_t t = i % 2 == 0 ? 1704110400 : 1719835200;
-      const std::string expected = i % 2 == 0 ? "2024-01-01T13:00:00+01:00" : "2024-07-01T14:00:00+02:00";
+      const std::string expected =
+          i % 2 == 0 ? "2024-01-01T13:00:00+01:00" : "2024-07-01T14:00:00+02:00";
       for (int k = 0; k < 500; ++k) {
         UtcTime time;
         time.SetWithTime64(t);
         if (Ascii(time.GetAsIso8601String()) != expected) ++failures[static_cast<std::size_t>(i)];
         std::tm fields{};
-        if (!UtcTime::ThreadSafe_localtime64(t, fields) || fields.tm_hour != (i % 2 == 0 ? 13 : 14)) {
+        if (!UtcTime::ThreadSafe_localtime64(t, fields) ||
+            fields.tm_hour != (i % 2 == 0 ? 13 : 14)) {
           ++failures[static_cast<std::size_t>(i)];
         }
       }

@@ -60,8 +60,9 @@ bool XDateTime::AddOneDay() {
   const std::int64_t year = std::int64_t{m_time.tm_year} + 1900;
   const std::int64_t month = std::int64_t{m_time.tm_mon} + 1;
   const bool representable = year >= INT32_MIN && year <= INT32_MAX && month >= 1 && month <= 12;
-  const std::int32_t days =
-      representable ? XDaysInMonth(static_cast<std::int32_t>(year), static_cast<ZLV_MONTH_ENUM>(month)) : -1;
+  const std::int32_t days = representable ? XDaysInMonth(static_cast<std::int32_t>(year),
+                                                         static_cast<ZLV_MONTH_ENUM>(month))
+                                          : -1;
   if (m_time.tm_mday >= INT32_MAX - 1) return true;  // no room to count on
   ++m_time.tm_mday;
   if (m_time.tm_mday > days) {

@@ -27,12 +27,14 @@ std::tm Date(int year, int month, int day) {
 
 TEST(XDateTimeCalendar, LeapYearsAndMonthLengths) {
   // Every fourth year, centuries included: the driver's own rule.
-  for (const int year : {1900, 2000, 2024, 2100, 0, -4}) EXPECT_TRUE(XDateTime::XIsLeapYear(year)) << year;
+  for (const int year : {1900, 2000, 2024, 2100, 0, -4})
+    EXPECT_TRUE(XDateTime::XIsLeapYear(year)) << year;
   for (const int year : {2023, 2025, 1901, -1}) EXPECT_FALSE(XDateTime::XIsLeapYear(year)) << year;
 
   const std::int32_t days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   for (int month = 1; month <= 12; ++month) {
-    EXPECT_EQ(XDateTime::XDaysInMonth(2023, static_cast<XDateTime::ZLV_MONTH_ENUM>(month)), days[month - 1]);
+    EXPECT_EQ(XDateTime::XDaysInMonth(2023, static_cast<XDateTime::ZLV_MONTH_ENUM>(month)),
+              days[month - 1]);
   }
   EXPECT_EQ(XDateTime::XDaysInMonth(2024, XDateTime::ZLV_FEBRUARY), 29);
   EXPECT_EQ(XDateTime::XDaysInMonth(1900, XDateTime::ZLV_FEBRUARY), 29);
@@ -45,9 +47,10 @@ TEST(XDateTimeCalendar, AddOneDay) {
     std::tm from;
     int year, month, day;
   } const cases[] = {
-      {Date(2023, 12, 31), 2024, 1, 1},  {Date(2023, 2, 28), 2023, 3, 1}, {Date(2024, 2, 28), 2024, 2, 29},
-      {Date(2024, 2, 29), 2024, 3, 1},   {Date(2023, 1, 31), 2023, 2, 1}, {Date(2023, 4, 30), 2023, 5, 1},
-      {Date(2023, 6, 15), 2023, 6, 16},  {Date(2100, 2, 28), 2100, 2, 29},
+      {Date(2023, 12, 31), 2024, 1, 1}, {Date(2023, 2, 28), 2023, 3, 1},
+      {Date(2024, 2, 28), 2024, 2, 29}, {Date(2024, 2, 29), 2024, 3, 1},
+      {Date(2023, 1, 31), 2023, 2, 1},  {Date(2023, 4, 30), 2023, 5, 1},
+      {Date(2023, 6, 15), 2023, 6, 16}, {Date(2100, 2, 28), 2100, 2, 29},
   };
   for (const Case& c : cases) {
     XDateTime date(c.from);

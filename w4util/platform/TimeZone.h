@@ -33,7 +33,8 @@ W4UTIL_EXPORT bool LocalFieldsFromSeconds(std::int64_t t, std::tm& out) noexcept
 
 // The offset (seconds east of UTC) and daylight flag in force at t in the
 // current zone. False when t cannot be converted.
-W4UTIL_EXPORT bool ZoneOffsetAt(std::int64_t t, std::int32_t& offsetSeconds, bool& daylight) noexcept;
+W4UTIL_EXPORT bool ZoneOffsetAt(std::int64_t t, std::int32_t& offsetSeconds,
+                                bool& daylight) noexcept;
 
 // mktime: fields taken as a local time of the current zone (tm_isdst -1 lets
 // the zone decide; a time that the zone skips is moved by the runtime). The

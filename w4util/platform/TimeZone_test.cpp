@@ -31,7 +31,8 @@ TEST(TimeZone, OffsetFollowsDaylightSavingTime) {
 
 TEST(TimeZone, LocalFieldsRoundTrip) {
   ScopedTimeZone zone("America/New_York");
-  for (std::int64_t t : {std::int64_t{1720000000}, std::int64_t{1700000000}, std::int64_t{-86400 * 365 * 30}}) {
+  for (std::int64_t t :
+       {std::int64_t{1720000000}, std::int64_t{1700000000}, std::int64_t{-86400 * 365 * 30}}) {
     std::tm local{};
     ASSERT_TRUE(LocalFieldsFromSeconds(t, local));
     local.tm_isdst = -1;
