@@ -534,24 +534,30 @@ std::int32_t CXString::Delete(std::int32_t index, std::int32_t count) {
   return length;
 }
 
-std::int32_t CXString::Insert(std::int32_t index, char16_t ch) {
-  return Insert(index, std::u16string(1, ch).c_str());
-}
+namespace {
 
-std::int32_t CXString::Insert(std::int32_t index, const char16_t* text) {
-  const std::int32_t add = WideLength(text);
-  const std::int32_t length = GetLength();
+// Inserts add units of text at index (clamped); returns the new length.
+std::int32_t InsertUnits(CXString& s, std::int32_t index, const char16_t* text, std::int32_t add) {
+  const std::int32_t length = s.GetLength();
   if (add == 0) return length;
   if (index < 0) index = 0;
   if (index > length) index = length;
   CXString result;
-  result.AllocBuffer(CheckedLength(static_cast<std::int64_t>(length) + add));
-  std::memcpy(result.m_pchData, m_pchData, static_cast<std::size_t>(index) * sizeof(char16_t));
-  std::memcpy(result.m_pchData + index, text, static_cast<std::size_t>(add) * sizeof(char16_t));
-  std::memcpy(result.m_pchData + index + add, m_pchData + index,
-              static_cast<std::size_t>(length - index) * sizeof(char16_t));
-  *this = std::move(result);
-  return GetLength();
+  char16_t* p = result.GetBufferSetLength(CheckedLength(static_cast<std::int64_t>(length) + add));
+  const char16_t* old = s;
+  std::memcpy(p, old, static_cast<std::size_t>(index) * sizeof(char16_t));
+  std::memcpy(p + index, text, static_cast<std::size_t>(add) * sizeof(char16_t));
+  std::memcpy(p + index + add, old + index, static_cast<std::size_t>(length - index) * sizeof(char16_t));
+  s = std::move(result);
+  return s.GetLength();
+}
+
+}  // namespace
+
+std::int32_t CXString::Insert(std::int32_t index, char16_t ch) { return InsertUnits(*this, index, &ch, 1); }
+
+std::int32_t CXString::Insert(std::int32_t index, const char16_t* text) {
+  return InsertUnits(*this, index, text, WideLength(text));
 }
 
 std::int32_t CXString::Replace(char16_t oldCh, char16_t newCh) {

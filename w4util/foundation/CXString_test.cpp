@@ -211,6 +211,9 @@ TEST(CXString, DeleteInsertReplaceRemove) {
   EXPECT_EQ(s.Insert(1, u""), 5);
   EXPECT_EQ(s.Insert(1, static_cast<const char16_t*>(nullptr)), 5);
   EXPECT_EQ(Str(s), u"xcdyz");
+  EXPECT_EQ(s.Insert(2, static_cast<const char16_t*>(s)), 10);  // its own text
+  EXPECT_EQ(Str(s), u"xcxcdyzdyz");
+  EXPECT_EQ(s.Insert(0, u'\0'), 11);
 
   CXString a(u"aaaa");
   EXPECT_EQ(a.Replace(u"aa", u"a"), 2);
