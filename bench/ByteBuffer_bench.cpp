@@ -120,9 +120,10 @@ int main(int argc, char** argv) {
   const auto copy = reporter.times_.find("BM_MemcpyReference");
   if (walk != reporter.times_.end() && copy != reporter.times_.end() && copy->second.real > 0 &&
       copy->second.cpu > 0) {
-    std::printf("walk / memcpy of %zu bytes (%d primitives): %.2f real time, %.2f CPU time (target <= 4)\n",
-                Mixed().size(), kPrimitives, walk->second.real / copy->second.real,
-                walk->second.cpu / copy->second.cpu);
+    std::printf(
+        "walk / memcpy of %zu bytes (%d primitives): %.2f real time, %.2f CPU time (target <= 4)\n",
+        Mixed().size(), kPrimitives, walk->second.real / copy->second.real,
+        walk->second.cpu / copy->second.cpu);
   }
   benchmark::Shutdown();
   return 0;

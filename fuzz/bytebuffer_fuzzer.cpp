@@ -95,7 +95,9 @@ void Whole(const ByteBuffer& b, Read read) {
   }
 }
 
-bool IsOneCharacterForm(const ByteBuffer& utf8) { return utf8.size() >= 2 && utf8[0] < 0x80 && utf8[1] == 0; }
+bool IsOneCharacterForm(const ByteBuffer& utf8) {
+  return utf8.size() >= 2 && utf8[0] < 0x80 && utf8[1] == 0;
+}
 
 // decode(encode(t)) == t for UTF-16 that came out of the decoder (it emits
 // only well-formed text), unless the decoder's one-character form applies.
@@ -104,9 +106,10 @@ void Utf8RoundTrip(const ByteBuffer& utf16le) {
   for (std::size_t i = 0; i < units.size(); ++i) {
     units[i] = static_cast<char16_t>(utf16le[2 * i] | (utf16le[2 * i + 1] << 8));
   }
-  const ByteBuffer utf8 = ZelvoUtilities::UTF8_Encode(units.data(), static_cast<std::uint32_t>(units.size()));
-  const ByteBuffer back =
-      ZelvoUtilities::UTF8_Decode(reinterpret_cast<const char*>(utf8.data()), static_cast<std::uint32_t>(utf8.size()));
+  const ByteBuffer utf8 =
+      ZelvoUtilities::UTF8_Encode(units.data(), static_cast<std::uint32_t>(units.size()));
+  const ByteBuffer back = ZelvoUtilities::UTF8_Decode(reinterpret_cast<const char*>(utf8.data()),
+                                                      static_cast<std::uint32_t>(utf8.size()));
   if (!IsOneCharacterForm(utf8)) {
     Check(back == utf16le);
   }
@@ -167,11 +170,13 @@ void Step(unsigned char op, Cursor& c) {
       // Hex text both ways, and the slice taken as (mostly invalid) hex text.
       const ByteBuffer b = Slice(c, 4 * (op >> 4));
       ByteBuffer back;
-      Check(ByteBuffer::ConvertHexBinaryStringToByteBuffer(ByteBuffer::ConvertByteBufferToHexBinaryString(b), back));
+      Check(ByteBuffer::ConvertHexBinaryStringToByteBuffer(
+          ByteBuffer::ConvertByteBufferToHexBinaryString(b), back));
       Check(back == b);
       const CXString asText = b.getAsStringValue();
       const ByteBuffer parsed = ByteBuffer::createFromHexBinaryString(asText);
-      Check(parsed.size() == (static_cast<std::size_t>(asText.GetLength()) + 1) / 2 || parsed.empty());
+      Check(parsed.size() == (static_cast<std::size_t>(asText.GetLength()) + 1) / 2 ||
+            parsed.empty());
       break;
     }
     case 11: {
@@ -193,8 +198,8 @@ void Step(unsigned char op, Cursor& c) {
     }
     case 12: {
       const ByteBuffer b = Slice(c, 8 * (op >> 4) + 1);
-      const ByteBuffer utf16 =
-          ZelvoUtilities::UTF8_Decode(reinterpret_cast<const char*>(b.data()), static_cast<std::uint32_t>(b.size()));
+      const ByteBuffer utf16 = ZelvoUtilities::UTF8_Decode(reinterpret_cast<const char*>(b.data()),
+                                                           static_cast<std::uint32_t>(b.size()));
       Check(utf16.size() % 2 == 0 && utf16.size() <= 2 * b.size());
       Utf8RoundTrip(utf16);
       break;
@@ -205,10 +210,11 @@ void Step(unsigned char op, Cursor& c) {
       if (!units.empty()) {
         std::memcpy(units.data(), b.data(), 2 * units.size());
       }
-      const ByteBuffer utf8 = ZelvoUtilities::UTF8_Encode(units.data(), static_cast<std::uint32_t>(units.size()));
+      const ByteBuffer utf8 =
+          ZelvoUtilities::UTF8_Encode(units.data(), static_cast<std::uint32_t>(units.size()));
       Check(utf8.size() <= 3 * units.size());
-      const ByteBuffer utf16 = ZelvoUtilities::UTF8_Decode(reinterpret_cast<const char*>(utf8.data()),
-                                                           static_cast<std::uint32_t>(utf8.size()));
+      const ByteBuffer utf16 = ZelvoUtilities::UTF8_Decode(
+          reinterpret_cast<const char*>(utf8.data()), static_cast<std::uint32_t>(utf8.size()));
       Utf8RoundTrip(utf16);
       break;
     }

@@ -41,9 +41,11 @@ constexpr const char16_t* kJtifParseCodeNames[] = {
 
 }  // namespace
 
-JtifParseException::JtifParseException(const CXString& message, const CXString& file, std::int32_t line,
-                                       const CXString& method, const ExecutionContextStack* stack, std::int16_t code)
-    : ZelvoException(message, file, line, method, stack), m_Code(static_cast<ExceptionCode>(code)) {}
+JtifParseException::JtifParseException(const CXString& message, const CXString& file,
+                                       std::int32_t line, const CXString& method,
+                                       const ExecutionContextStack* stack, std::int16_t code)
+    : ZelvoException(message, file, line, method, stack),
+      m_Code(static_cast<ExceptionCode>(code)) {}
 
 CXString JtifParseException::GetCodeString() const {
   const std::int32_t code = m_Code;
@@ -55,8 +57,8 @@ CXString JtifParseException::GetExceptionTypeByNumericCode() const {
   return ZelvoUtilities::SafeFormatString(u"001:%03d", static_cast<std::int32_t>(m_Code));
 }
 
-JtifParseException GetJtifParseException(const CXString& message, const CXString& file, std::int32_t line,
-                                         const CXString& method, const ExecutionContextStack* stack,
-                                         std::int16_t code) {
+JtifParseException GetJtifParseException(const CXString& message, const CXString& file,
+                                         std::int32_t line, const CXString& method,
+                                         const ExecutionContextStack* stack, std::int16_t code) {
   return JtifParseException(message, file, line, method, stack, code);
 }

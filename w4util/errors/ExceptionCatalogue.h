@@ -22,31 +22,30 @@
 #include "w4util/Export.h"
 #include "w4util/errors/ZelvoException.h"
 
-#define W4UTIL_DECLARE_EXCEPTION(Name, Base)                                                 \
-  class W4UTIL_EXPORT Name : public Base {                                                   \
-   public:                                                                                   \
-    Name(const CXString& message, const CXString& file, std::int32_t line,                   \
-         const CXString& method, const ExecutionContextStack* stack)                         \
-        : Base(message, file, line, method, stack) {}                                        \
-    Name(const Name& other) = default;                                                       \
-    CXString GetExceptionTypeByNumericCode() const override;                                 \
-  };                                                                                         \
-  W4UTIL_EXPORT Name Get##Name(const CXString& message, const CXString& file,                \
-                               std::int32_t line, const CXString& method,                    \
-                               const ExecutionContextStack* stack)
+#define W4UTIL_DECLARE_EXCEPTION(Name, Base)                                                       \
+  class W4UTIL_EXPORT Name : public Base {                                                         \
+   public:                                                                                         \
+    Name(const CXString& message, const CXString& file, std::int32_t line, const CXString& method, \
+         const ExecutionContextStack* stack)                                                       \
+        : Base(message, file, line, method, stack) {}                                              \
+    Name(const Name& other) = default;                                                             \
+    CXString GetExceptionTypeByNumericCode() const override;                                       \
+  };                                                                                               \
+  W4UTIL_EXPORT Name Get##Name(const CXString& message, const CXString& file, std::int32_t line,   \
+                               const CXString& method, const ExecutionContextStack* stack)
 
-#define W4UTIL_DEFINE_EXCEPTION(Name, Code)                                                  \
-  CXString Name::GetExceptionTypeByNumericCode() const { return CXString(u"" Code); }       \
-  Name Get##Name(const CXString& message, const CXString& file, std::int32_t line,           \
-                 const CXString& method, const ExecutionContextStack* stack) {               \
-    return Name(message, file, line, method, stack);                                         \
+#define W4UTIL_DEFINE_EXCEPTION(Name, Code)                                           \
+  CXString Name::GetExceptionTypeByNumericCode() const { return CXString(u"" Code); } \
+  Name Get##Name(const CXString& message, const CXString& file, std::int32_t line,    \
+                 const CXString& method, const ExecutionContextStack* stack) {        \
+    return Name(message, file, line, method, stack);                                  \
   }
 
 // The abstract base of the file failures; it has no code of its own.
 class W4UTIL_EXPORT ExceptionFile : public ZelvoException {
  protected:
-  ExceptionFile(const CXString& message, const CXString& file, std::int32_t line, const CXString& method,
-                const ExecutionContextStack* stack)
+  ExceptionFile(const CXString& message, const CXString& file, std::int32_t line,
+                const CXString& method, const ExecutionContextStack* stack)
       : ZelvoException(message, file, line, method, stack) {}
   ExceptionFile(const ExceptionFile& other) = default;
 };
@@ -183,8 +182,8 @@ class W4UTIL_EXPORT JtifParseException : public ZelvoException {
   };
 
   // code is sign-extended into the parse code; any value is kept.
-  JtifParseException(const CXString& message, const CXString& file, std::int32_t line, const CXString& method,
-                     const ExecutionContextStack* stack, std::int16_t code);
+  JtifParseException(const CXString& message, const CXString& file, std::int32_t line,
+                     const CXString& method, const ExecutionContextStack* stack, std::int16_t code);
   JtifParseException(const JtifParseException& other) = default;
 
   // The parse code's name, or "<Unknown code!!!>".
@@ -201,6 +200,8 @@ class W4UTIL_EXPORT JtifParseException : public ZelvoException {
   ExceptionCode m_Code;
 };
 
-W4UTIL_EXPORT JtifParseException GetJtifParseException(const CXString& message, const CXString& file,
-                                                       std::int32_t line, const CXString& method,
-                                                       const ExecutionContextStack* stack, std::int16_t code);
+W4UTIL_EXPORT JtifParseException GetJtifParseException(const CXString& message,
+                                                       const CXString& file, std::int32_t line,
+                                                       const CXString& method,
+                                                       const ExecutionContextStack* stack,
+                                                       std::int16_t code);

@@ -11,9 +11,13 @@
 
 namespace {
 
-std::u16string U(const CXString& s) { return std::u16string(static_cast<const char16_t*>(s), s.GetLength()); }
+std::u16string U(const CXString& s) {
+  return std::u16string(static_cast<const char16_t*>(s), s.GetLength());
+}
 
-std::u16string Wide(const char* s) { return std::u16string(s, s + std::char_traits<char>::length(s)); }
+std::u16string Wide(const char* s) {
+  return std::u16string(s, s + std::char_traits<char>::length(s));
+}
 
 enum class Family { Root, Communications, File };
 
@@ -24,8 +28,8 @@ struct Row {
   const char16_t* code;
   Family family;
   const std::type_info& type;
-  std::function<void()> raise;              // throws through the factory
-  std::function<bool()> caughtByOwnBase;    // the base of the list entry
+  std::function<void()> raise;            // throws through the factory
+  std::function<bool()> caughtByOwnBase;  // the base of the list entry
 };
 
 Family FamilyOf(const std::string& name, const std::string& base) {
@@ -35,21 +39,23 @@ Family FamilyOf(const std::string& name, const std::string& base) {
   return base == "ExceptionFile" ? Family::File : Family::Root;
 }
 
-#define W4UTIL_TEST_ROW(Name, Base, Code)                                                                    \
-  Row{#Name,                                                                                                 \
-      u"" Code,                                                                                              \
-      FamilyOf(#Name, #Base),                                                                                \
-      typeid(Name),                                                                                          \
-      [] { throw Get##Name(CXString(u"details"), CXString(u"src\\dir\\Site.cpp"), 7, CXString(u"Site::Run"), \
-                           nullptr); },                                                                      \
-      [] {                                                                                                   \
-        try {                                                                                                \
-          throw Get##Name(CXString(), CXString(), 1, CXString(), nullptr);                                   \
-        } catch (const Base&) {                                                                              \
-          return true;                                                                                       \
-        } catch (...) {                                                                                      \
-        }                                                                                                    \
-        return false;                                                                                        \
+#define W4UTIL_TEST_ROW(Name, Base, Code)                                         \
+  Row{#Name,                                                                      \
+      u"" Code,                                                                   \
+      FamilyOf(#Name, #Base),                                                     \
+      typeid(Name),                                                               \
+      [] {                                                                        \
+        throw Get##Name(CXString(u"details"), CXString(u"src\\dir\\Site.cpp"), 7, \
+                        CXString(u"Site::Run"), nullptr);                         \
+      },                                                                          \
+      [] {                                                                        \
+        try {                                                                     \
+          throw Get##Name(CXString(), CXString(), 1, CXString(), nullptr);        \
+        } catch (const Base&) {                                                   \
+          return true;                                                            \
+        } catch (...) {                                                           \
+        }                                                                         \
+        return false;                                                             \
       }},
 
 const std::vector<Row>& Catalogue() {
@@ -92,7 +98,8 @@ TEST(ExceptionCatalogue, EveryClassThroughItsFactory) {
       EXPECT_EQ(e.GetExceptionLocationLineNumber(), 7u);
       EXPECT_TRUE(ZelvoException::IsZelvoException(e));
       const std::u16string report = U(ZelvoException::GetExceptionDescription(e));
-      EXPECT_EQ(report.rfind(u"Object of " + Wide(row.name), 0), 0u) << std::string(report.begin(), report.end());
+      EXPECT_EQ(report.rfind(u"Object of " + Wide(row.name), 0), 0u)
+          << std::string(report.begin(), report.end());
     }
 
     EXPECT_EQ(CaughtAs(row.raise), row.family);
@@ -101,7 +108,8 @@ TEST(ExceptionCatalogue, EveryClassThroughItsFactory) {
 }
 
 TEST(ExceptionCatalogue, CopiesKeepClassAndCode) {
-  const ExceptionWSD wsd = GetExceptionWSD(CXString(u"m"), CXString(u"f"), 3, CXString(u"A::B"), nullptr);
+  const ExceptionWSD wsd =
+      GetExceptionWSD(CXString(u"m"), CXString(u"f"), 3, CXString(u"A::B"), nullptr);
   const ExceptionWSD copy(wsd);
   const ExceptionCommunicationsFailure& asBase = copy;
   EXPECT_EQ(U(asBase.GetExceptionTypeByNumericCode()), u"024:010");
@@ -132,7 +140,8 @@ TEST(ExceptionCatalogue, JtifParseCodes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
     try {
-      throw GetJtifParseException(CXString(), CXString(u"f"), 12, CXString(u"Jtif::Parse"), nullptr, c.code);
+      throw GetJtifParseException(CXString(), CXString(u"f"), 12, CXString(u"Jtif::Parse"), nullptr,
+                                  c.code);
     } catch (const ExceptionRegistryRequest&) {
       ADD_FAILURE() << "shares a code with ExceptionRegistryRequest, not its class";
     } catch (const JtifParseException& e) {

@@ -72,7 +72,8 @@ ByteBuffer::ByteBuffer(const unsigned char* bytes, std::uint32_t length) {
 
 ByteBuffer::ByteBuffer(const CXString& text) { append(text); }
 
-ByteBuffer::ByteBuffer(const_iterator first, const_iterator last, const std::allocator<unsigned char>& allocator)
+ByteBuffer::ByteBuffer(const_iterator first, const_iterator last,
+                       const std::allocator<unsigned char>& allocator)
     : Base(first, last, allocator) {}
 
 ByteBuffer ByteBuffer::createFromIntValue(std::int32_t value) { return createFromLongValue(value); }
@@ -98,7 +99,9 @@ ByteBuffer ByteBuffer::createFromByteValue(unsigned char value) {
   return FromBytes(bytes);
 }
 
-ByteBuffer ByteBuffer::createFromBoolValue(bool value) { return createFromByteValue(value ? 1 : 0); }
+ByteBuffer ByteBuffer::createFromBoolValue(bool value) {
+  return createFromByteValue(value ? 1 : 0);
+}
 
 ByteBuffer ByteBuffer::createFromTime64Value(const std::int64_t& value) {
   unsigned char bytes[8];
@@ -123,7 +126,8 @@ ByteBuffer ByteBuffer::createCountedBytesFormat(const ByteBuffer& bytes) {
     ZELVO_THROW(ExceptionInvalidArgument, "ByteBuffer::createCountedBytesFormat",
                 u"Counted bytes hold less than 4 GiB; this buffer holds more.");
   }
-  ByteBuffer out = createFromLongValue(static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes.size())));
+  ByteBuffer out =
+      createFromLongValue(static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes.size())));
   out.append(bytes);
   return out;
 }
@@ -135,7 +139,8 @@ ByteBuffer ByteBuffer::createFromHexBinaryString(const CXString& text) {
 }
 
 std::uint32_t ByteBuffer::getDword() const {
-  return static_cast<std::uint32_t>(std::min<size_type>(size(), std::numeric_limits<std::uint32_t>::max()));
+  return static_cast<std::uint32_t>(
+      std::min<size_type>(size(), std::numeric_limits<std::uint32_t>::max()));
 }
 
 unsigned char* ByteBuffer::getLpbyte() { return data(); }
@@ -194,8 +199,9 @@ CXString ByteBuffer::getAsStringValueFromAnsiBuffer() const {
   if (empty()) {
     return CXString();
   }
-  return CXString(reinterpret_cast<const char*>(data()), static_cast<std::int32_t>(std::min<std::uint32_t>(
-                                                             getDword(), std::numeric_limits<std::int32_t>::max())));
+  return CXString(reinterpret_cast<const char*>(data()),
+                  static_cast<std::int32_t>(std::min<std::uint32_t>(
+                      getDword(), std::numeric_limits<std::int32_t>::max())));
 }
 
 ByteBuffer& ByteBuffer::setWithLpbyte(const unsigned char* bytes, std::uint32_t length) {
@@ -295,9 +301,13 @@ unsigned char* ByteBuffer::copyAsLpbyte(std::uint32_t& size) const {
   return copy;
 }
 
-CXString ByteBuffer::getAsHexBinaryString() const { return ConvertByteBufferToHexBinaryString(*this); }
+CXString ByteBuffer::getAsHexBinaryString() const {
+  return ConvertByteBufferToHexBinaryString(*this);
+}
 
-CXString ByteBuffer::GetDumpDisplayString() const { return ConvertByteBufferToHexBinaryString(*this); }
+CXString ByteBuffer::GetDumpDisplayString() const {
+  return ConvertByteBufferToHexBinaryString(*this);
+}
 
 CXString ByteBuffer::WalkBufferToGetCountedString(unsigned char*& cursor, unsigned int& left) {
   const std::int16_t count = WalkBufferToGetShort(cursor, left);
@@ -313,7 +323,8 @@ CXString ByteBuffer::WalkBufferToGetCountedString(unsigned char*& cursor, unsign
   return text;
 }
 
-void ByteBuffer::WalkBufferToGetCountedBytes(unsigned char*& cursor, unsigned int& left, ByteBuffer& out) {
+void ByteBuffer::WalkBufferToGetCountedBytes(unsigned char*& cursor, unsigned int& left,
+                                             ByteBuffer& out) {
   const auto count = static_cast<std::uint32_t>(WalkBufferToGetLong(cursor, left));
   if (count > left) {
     ThrowNotEnoughBytes(Reader::CountedBytes);
@@ -359,7 +370,8 @@ bool ByteBuffer::ConvertHexBinaryStringToByteBuffer(const CXString& text, ByteBu
     i = 1;
   }
   for (; i < length; i += 2) {
-    if (!ConvertSingleHexCharToValue(units[i], high) || !ConvertSingleHexCharToValue(units[i + 1], low)) {
+    if (!ConvertSingleHexCharToValue(units[i], high) ||
+        !ConvertSingleHexCharToValue(units[i + 1], low)) {
       out.clear();
       return false;
     }
@@ -368,7 +380,8 @@ bool ByteBuffer::ConvertHexBinaryStringToByteBuffer(const CXString& text, ByteBu
   return true;
 }
 
-bool ByteBuffer::ConvertValueToSingleHexChar(unsigned char value, std::uint16_t& ch, bool lowerCase, bool) {
+bool ByteBuffer::ConvertValueToSingleHexChar(unsigned char value, std::uint16_t& ch, bool lowerCase,
+                                             bool) {
   if (value > 15) {
     ch = u'0';
     return false;
@@ -400,23 +413,31 @@ void ByteBuffer::ThrowNotEnoughBytes(Reader reader) {
   // ran short. The message is empty by design.
   switch (reader) {
     case Reader::Long:
-      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetLong", u"");
+      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetLong",
+                  u"");
     case Reader::Int:
       ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetInt", u"");
     case Reader::Short:
-      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetShort", u"");
+      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetShort",
+                  u"");
     case Reader::Word:
-      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetWord", u"");
+      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetWord",
+                  u"");
     case Reader::Byte:
-      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetByte", u"");
+      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetByte",
+                  u"");
     case Reader::Bool:
-      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetBool", u"");
+      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetBool",
+                  u"");
     case Reader::Time64:
-      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetTime64", u"");
+      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetTime64",
+                  u"");
     case Reader::CountedString:
-      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetCountedString", u"");
+      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType,
+                  "ByteBuffer::WalkBufferToGetCountedString", u"");
     case Reader::CountedBytes:
-      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGetCountedBytes", u"");
+      ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType,
+                  "ByteBuffer::WalkBufferToGetCountedBytes", u"");
   }
   ZELVO_THROW(ExceptionNotEnoughBytesForDesiredDataType, "ByteBuffer::WalkBufferToGet", u"");
 }

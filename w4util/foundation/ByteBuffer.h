@@ -148,18 +148,21 @@ class W4UTIL_EXPORT ByteBuffer : public std::vector<unsigned char> {
   }
   static CXString WalkBufferToGetCountedString(unsigned char*& cursor, unsigned int& left);
   // Replaces out's content with the counted bytes.
-  static void WalkBufferToGetCountedBytes(unsigned char*& cursor, unsigned int& left, ByteBuffer& out);
+  static void WalkBufferToGetCountedBytes(unsigned char*& cursor, unsigned int& left,
+                                          ByteBuffer& out);
 
   // Hex text: two upper-case digits a byte, high nibble first.
   static CXString ConvertByteBufferToHexBinaryString(const ByteBuffer& bytes);
   // Accepts either case; an odd-length text reads as if it had a leading
   // "0". Returns false, out empty, on any non-hex character.
-  static bool ConvertHexBinaryStringToByteBuffer(const CXString& text, ByteBuffer& out, bool unused = false);
+  static bool ConvertHexBinaryStringToByteBuffer(const CXString& text, ByteBuffer& out,
+                                                 bool unused = false);
   // Returns false (ch = "0") for a value above 15.
   static bool ConvertValueToSingleHexChar(unsigned char value, std::uint16_t& ch, bool lowerCase,
                                           bool unused = false);
   // Returns false (value = 0) for a character that is not a hex digit.
-  static bool ConvertSingleHexCharToValue(std::uint16_t ch, unsigned char& value, bool unused = false);
+  static bool ConvertSingleHexCharToValue(std::uint16_t ch, unsigned char& value,
+                                          bool unused = false);
 
  private:
   // Which reader failed: names the throw site's method.

@@ -16,11 +16,15 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-ByteBuffer B(std::initializer_list<unsigned char> bytes) { return ByteBuffer(Bytes(bytes).data(), bytes.size()); }
+ByteBuffer B(std::initializer_list<unsigned char> bytes) {
+  return ByteBuffer(Bytes(bytes).data(), bytes.size());
+}
 
 Bytes V(const ByteBuffer& b) { return Bytes(b.begin(), b.end()); }
 
-std::u16string U(const CXString& s) { return std::u16string(static_cast<const char16_t*>(s), s.GetLength()); }
+std::u16string U(const CXString& s) {
+  return std::u16string(static_cast<const char16_t*>(s), s.GetLength());
+}
 
 // Runs a read that must run short; returns the method the exception names.
 template <typename Read>
@@ -50,33 +54,54 @@ struct Primitive {
 
 std::vector<Primitive> Primitives() {
   return {
-      {"Int", [] { return ByteBuffer::createFromIntValue(0x01020304); },
+      {"Int",
+       [] { return ByteBuffer::createFromIntValue(0x01020304); },
        [](unsigned char*& c, unsigned int& l) { return ByteBuffer::WalkBufferToGetInt(c, l); },
-       [](const ByteBuffer& b) { return b.getAsIntValue(); }, {0x04, 0x03, 0x02, 0x01}, 0x01020304,
+       [](const ByteBuffer& b) { return b.getAsIntValue(); },
+       {0x04, 0x03, 0x02, 0x01},
+       0x01020304,
        u"ByteBuffer::WalkBufferToGetInt"},
-      {"Long", [] { return ByteBuffer::createFromLongValue(-2); },
+      {"Long",
+       [] { return ByteBuffer::createFromLongValue(-2); },
        [](unsigned char*& c, unsigned int& l) { return ByteBuffer::WalkBufferToGetLong(c, l); },
-       [](const ByteBuffer& b) { return b.getAsLongValue(); }, {0xFE, 0xFF, 0xFF, 0xFF}, -2,
+       [](const ByteBuffer& b) { return b.getAsLongValue(); },
+       {0xFE, 0xFF, 0xFF, 0xFF},
+       -2,
        u"ByteBuffer::WalkBufferToGetLong"},
-      {"Short", [] { return ByteBuffer::createFromShortValue(-1); },
+      {"Short",
+       [] { return ByteBuffer::createFromShortValue(-1); },
        [](unsigned char*& c, unsigned int& l) { return ByteBuffer::WalkBufferToGetShort(c, l); },
-       [](const ByteBuffer& b) { return b.getAsShortValue(); }, {0xFF, 0xFF}, -1,
+       [](const ByteBuffer& b) { return b.getAsShortValue(); },
+       {0xFF, 0xFF},
+       -1,
        u"ByteBuffer::WalkBufferToGetShort"},
-      {"Word", [] { return ByteBuffer::createFromWordValue(65535); },
+      {"Word",
+       [] { return ByteBuffer::createFromWordValue(65535); },
        [](unsigned char*& c, unsigned int& l) { return ByteBuffer::WalkBufferToGetWord(c, l); },
-       [](const ByteBuffer& b) { return b.getAsWordValue(); }, {0xFF, 0xFF}, 65535,
+       [](const ByteBuffer& b) { return b.getAsWordValue(); },
+       {0xFF, 0xFF},
+       65535,
        u"ByteBuffer::WalkBufferToGetWord"},
-      {"Byte", [] { return ByteBuffer::createFromByteValue(0xA5); },
+      {"Byte",
+       [] { return ByteBuffer::createFromByteValue(0xA5); },
        [](unsigned char*& c, unsigned int& l) { return ByteBuffer::WalkBufferToGetByte(c, l); },
-       [](const ByteBuffer& b) { return b.getAsByteValue(); }, {0xA5}, 0xA5,
+       [](const ByteBuffer& b) { return b.getAsByteValue(); },
+       {0xA5},
+       0xA5,
        u"ByteBuffer::WalkBufferToGetByte"},
-      {"Bool", [] { return ByteBuffer::createFromBoolValue(true); },
+      {"Bool",
+       [] { return ByteBuffer::createFromBoolValue(true); },
        [](unsigned char*& c, unsigned int& l) { return ByteBuffer::WalkBufferToGetBool(c, l); },
-       [](const ByteBuffer& b) { return b.getAsBoolValue(); }, {0x01}, 1, u"ByteBuffer::WalkBufferToGetBool"},
-      {"Time64", [] { return ByteBuffer::createFromTime64Value(-0x0102030405060708LL); },
+       [](const ByteBuffer& b) { return b.getAsBoolValue(); },
+       {0x01},
+       1,
+       u"ByteBuffer::WalkBufferToGetBool"},
+      {"Time64",
+       [] { return ByteBuffer::createFromTime64Value(-0x0102030405060708LL); },
        [](unsigned char*& c, unsigned int& l) { return ByteBuffer::WalkBufferToGetTime64(c, l); },
        [](const ByteBuffer& b) { return b.getAsTime64Value(); },
-       {0xF8, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE}, -0x0102030405060708LL,
+       {0xF8, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE},
+       -0x0102030405060708LL,
        u"ByteBuffer::WalkBufferToGetTime64"},
   };
 }
@@ -122,7 +147,8 @@ TEST(ByteBufferPrimitives, BoolReadsAnyNonZeroAsTrue) {
 }
 
 TEST(ByteBufferCounted, StringForm) {
-  EXPECT_EQ(V(ByteBuffer::createCountedStringFormatFromString(u"AB")), (Bytes{0x02, 0x00, 0x41, 0x00, 0x42, 0x00}));
+  EXPECT_EQ(V(ByteBuffer::createCountedStringFormatFromString(u"AB")),
+            (Bytes{0x02, 0x00, 0x41, 0x00, 0x42, 0x00}));
   EXPECT_EQ(V(ByteBuffer::createCountedStringFormatFromString(CXString())), (Bytes{0x00, 0x00}));
 
   // Units outside ASCII, a surrogate pair and an embedded 0 survive.
@@ -201,7 +227,8 @@ TEST(ByteBufferCounted, BytesForm) {
 TEST(ByteBufferCounted, StringOverTheLimitIsRejected) {
   const CXString longest(u'x', 32767);
   EXPECT_EQ(ByteBuffer::createCountedStringFormatFromString(longest).size(), 2u + 2u * 32767u);
-  EXPECT_THROW(ByteBuffer::createCountedStringFormatFromString(CXString(u'x', 32768)), ExceptionInvalidArgument);
+  EXPECT_THROW(ByteBuffer::createCountedStringFormatFromString(CXString(u'x', 32768)),
+               ExceptionInvalidArgument);
 }
 
 TEST(ByteBufferByteStream, PersistAndRestore) {
@@ -266,12 +293,14 @@ TEST(ByteBufferText, StringValueDropsOneTrailingZeroUnit) {
   }
   EXPECT_EQ(V(ByteBuffer(CXString(u"AB"))), (Bytes{0x41, 0x00, 0x42, 0x00}));
   EXPECT_TRUE(ByteBuffer(CXString()).empty());
-  EXPECT_EQ(V(ByteBuffer().append(CXString(u"A")).appendNullChar()), (Bytes{0x41, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(V(ByteBuffer().append(CXString(u"A")).appendNullChar()),
+            (Bytes{0x41, 0x00, 0x00, 0x00}));
 }
 
 TEST(ByteBufferText, AnsiTextBothWays) {
   // Windows-1252: 0xE9 is e-acute, 0x80 the euro sign; 0 bytes convert too.
-  EXPECT_EQ(U(B({0x41, 0x00, 0xE9, 0x80}).getAsStringValueFromAnsiBuffer()), std::u16string(u"A\0\u00E9\u20AC", 4));
+  EXPECT_EQ(U(B({0x41, 0x00, 0xE9, 0x80}).getAsStringValueFromAnsiBuffer()),
+            std::u16string(u"A\0\u00E9\u20AC", 4));
   EXPECT_EQ(U(ByteBuffer().getAsStringValueFromAnsiBuffer()), u"");
   EXPECT_EQ(V(ByteBuffer().appendAscii(u"A\u00E9\u20AC")), (Bytes{0x41, 0xE9, 0x80}));
   EXPECT_TRUE(ByteBuffer().appendAscii(CXString()).empty());
@@ -289,9 +318,15 @@ TEST(ByteBufferHex, EncodeAndDecode) {
     Bytes bytes;
   };
   const Case cases[] = {
-      {u"", true, {}},         {u"00AB1F", true, {0x00, 0xAB, 0x1F}}, {u"abc", true, {0x0A, 0xBC}},
-      {u"F", true, {0x0F}},    {u"0G", false, {}},                     {u"G", false, {}},
-      {u"0:", false, {}},      {u"1@", false, {}},                     {u"AB ", false, {}},
+      {u"", true, {}},
+      {u"00AB1F", true, {0x00, 0xAB, 0x1F}},
+      {u"abc", true, {0x0A, 0xBC}},
+      {u"F", true, {0x0F}},
+      {u"0G", false, {}},
+      {u"G", false, {}},
+      {u"0:", false, {}},
+      {u"1@", false, {}},
+      {u"AB ", false, {}},
       {u"a0g0", false, {}},
   };
   for (const Case& c : cases) {
@@ -306,8 +341,10 @@ TEST(ByteBufferHex, EncodeAndDecode) {
 TEST(ByteBufferHex, SingleCharacters) {
   for (unsigned ch = 0; ch < 0x10000; ++ch) {
     unsigned char value = 0xEE;
-    const bool digit = (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
-    ASSERT_EQ(ByteBuffer::ConvertSingleHexCharToValue(static_cast<std::uint16_t>(ch), value), digit) << ch;
+    const bool digit =
+        (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
+    ASSERT_EQ(ByteBuffer::ConvertSingleHexCharToValue(static_cast<std::uint16_t>(ch), value), digit)
+        << ch;
     if (!digit) {
       ASSERT_EQ(value, 0);
     }
@@ -315,8 +352,10 @@ TEST(ByteBufferHex, SingleCharacters) {
   for (unsigned v = 0; v < 16; ++v) {
     std::uint16_t upper = 0;
     std::uint16_t lower = 0;
-    ASSERT_TRUE(ByteBuffer::ConvertValueToSingleHexChar(static_cast<unsigned char>(v), upper, false));
-    ASSERT_TRUE(ByteBuffer::ConvertValueToSingleHexChar(static_cast<unsigned char>(v), lower, true, true));
+    ASSERT_TRUE(
+        ByteBuffer::ConvertValueToSingleHexChar(static_cast<unsigned char>(v), upper, false));
+    ASSERT_TRUE(
+        ByteBuffer::ConvertValueToSingleHexChar(static_cast<unsigned char>(v), lower, true, true));
     EXPECT_EQ(upper, u"0123456789ABCDEF"[v]);
     EXPECT_EQ(lower, u"0123456789abcdef"[v]);
     unsigned char back = 0;

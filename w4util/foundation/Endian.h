@@ -51,23 +51,47 @@ inline void Store(void* p, T value) {
 
 namespace little_endian {
 
-inline std::uint16_t Load16(const void* p) { return internal::Load<std::uint16_t, std::endian::little>(p); }
-inline std::uint32_t Load32(const void* p) { return internal::Load<std::uint32_t, std::endian::little>(p); }
-inline std::uint64_t Load64(const void* p) { return internal::Load<std::uint64_t, std::endian::little>(p); }
-inline void Store16(void* p, std::uint16_t v) { internal::Store<std::uint16_t, std::endian::little>(p, v); }
-inline void Store32(void* p, std::uint32_t v) { internal::Store<std::uint32_t, std::endian::little>(p, v); }
-inline void Store64(void* p, std::uint64_t v) { internal::Store<std::uint64_t, std::endian::little>(p, v); }
+inline std::uint16_t Load16(const void* p) {
+  return internal::Load<std::uint16_t, std::endian::little>(p);
+}
+inline std::uint32_t Load32(const void* p) {
+  return internal::Load<std::uint32_t, std::endian::little>(p);
+}
+inline std::uint64_t Load64(const void* p) {
+  return internal::Load<std::uint64_t, std::endian::little>(p);
+}
+inline void Store16(void* p, std::uint16_t v) {
+  internal::Store<std::uint16_t, std::endian::little>(p, v);
+}
+inline void Store32(void* p, std::uint32_t v) {
+  internal::Store<std::uint32_t, std::endian::little>(p, v);
+}
+inline void Store64(void* p, std::uint64_t v) {
+  internal::Store<std::uint64_t, std::endian::little>(p, v);
+}
 
 }  // namespace little_endian
 
 namespace big_endian {
 
-inline std::uint16_t Load16(const void* p) { return internal::Load<std::uint16_t, std::endian::big>(p); }
-inline std::uint32_t Load32(const void* p) { return internal::Load<std::uint32_t, std::endian::big>(p); }
-inline std::uint64_t Load64(const void* p) { return internal::Load<std::uint64_t, std::endian::big>(p); }
-inline void Store16(void* p, std::uint16_t v) { internal::Store<std::uint16_t, std::endian::big>(p, v); }
-inline void Store32(void* p, std::uint32_t v) { internal::Store<std::uint32_t, std::endian::big>(p, v); }
-inline void Store64(void* p, std::uint64_t v) { internal::Store<std::uint64_t, std::endian::big>(p, v); }
+inline std::uint16_t Load16(const void* p) {
+  return internal::Load<std::uint16_t, std::endian::big>(p);
+}
+inline std::uint32_t Load32(const void* p) {
+  return internal::Load<std::uint32_t, std::endian::big>(p);
+}
+inline std::uint64_t Load64(const void* p) {
+  return internal::Load<std::uint64_t, std::endian::big>(p);
+}
+inline void Store16(void* p, std::uint16_t v) {
+  internal::Store<std::uint16_t, std::endian::big>(p, v);
+}
+inline void Store32(void* p, std::uint32_t v) {
+  internal::Store<std::uint32_t, std::endian::big>(p, v);
+}
+inline void Store64(void* p, std::uint64_t v) {
+  internal::Store<std::uint64_t, std::endian::big>(p, v);
+}
 
 }  // namespace big_endian
 }  // namespace w4util

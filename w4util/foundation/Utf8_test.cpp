@@ -49,9 +49,11 @@ std::string Hex(const Bytes& bytes) {
 Bytes Raw(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 TEST(Utf8, WellFormedTextRoundTrips) {
-  const std::u16string text = u"A\u00E9\u20AC\U0001F600\U0010FFFF" + std::u16string(1, u'\0') + u"z";
+  const std::u16string text =
+      u"A\u00E9\u20AC\U0001F600\U0010FFFF" + std::u16string(1, u'\0') + u"z";
   const Bytes utf8 = Encode(text);
-  EXPECT_EQ(utf8, Raw("A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF" + std::string(1, '\0') + "z"));
+  EXPECT_EQ(utf8, Raw("A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF" +
+                      std::string(1, '\0') + "z"));
   EXPECT_EQ(Decode(std::string(utf8.begin(), utf8.end())), Utf16Le(text));
 }
 
@@ -94,8 +96,8 @@ class Utf8AgainstPython : public ::testing::Test {
   static std::vector<std::string> Python(const char* conversion, const std::vector<Bytes>& inputs) {
     namespace fs = std::filesystem;
     // Several builds may run this test at once: the folder name is random.
-    const fs::path dir = fs::temp_directory_path() / ("w4util-utf8-" + std::string(conversion) + "-" +
-                                                      std::to_string(std::random_device()()));
+    const fs::path dir = fs::temp_directory_path() / ("w4util-utf8-" + std::string(conversion) +
+                                                      "-" + std::to_string(std::random_device()()));
     fs::create_directories(dir);
     {
       std::ofstream in(dir / "in.txt");
@@ -103,17 +105,19 @@ class Utf8AgainstPython : public ::testing::Test {
         in << "x" << Hex(b) << "\n";
       }
       std::ofstream script(dir / "convert.py");
-      script << "import sys\n"
-                "conv = {\n"
-                "  'encode': lambda b: b.decode('utf-16-le', 'replace').encode('utf-8', 'strict'),\n"
-                "  'decode': lambda b: b.decode('utf-8', 'replace').encode('utf-16-le', 'strict'),\n"
-                "}[sys.argv[1]]\n"
-                "with open(sys.argv[2]) as f, open(sys.argv[3], 'w') as out:\n"
-                "  for line in f:\n"
-                "    out.write(conv(bytes.fromhex(line.strip()[1:])).hex() + '\\n')\n";
+      script
+          << "import sys\n"
+             "conv = {\n"
+             "  'encode': lambda b: b.decode('utf-16-le', 'replace').encode('utf-8', 'strict'),\n"
+             "  'decode': lambda b: b.decode('utf-8', 'replace').encode('utf-16-le', 'strict'),\n"
+             "}[sys.argv[1]]\n"
+             "with open(sys.argv[2]) as f, open(sys.argv[3], 'w') as out:\n"
+             "  for line in f:\n"
+             "    out.write(conv(bytes.fromhex(line.strip()[1:])).hex() + '\\n')\n";
     }
-    const std::string command = "python3 '" + (dir / "convert.py").string() + "' " + conversion + " '" +
-                                (dir / "in.txt").string() + "' '" + (dir / "out.txt").string() + "'";
+    const std::string command = "python3 '" + (dir / "convert.py").string() + "' " + conversion +
+                                " '" + (dir / "in.txt").string() + "' '" +
+                                (dir / "out.txt").string() + "'";
     std::vector<std::string> lines;
     if (std::system(command.c_str()) == 0) {
       std::ifstream out(dir / "out.txt");
@@ -131,10 +135,10 @@ TEST_F(Utf8AgainstPython, EncodeMatchesReplaceHandler) {
       u"plain ASCII",
       u"\u00E9t\u00E9 \u20AC \uFFFF \uFEFF",
       u"\U0001F600\U00010000\U0010FFFF",
-      std::u16string(1, char16_t(0xD800)),                             // lone high at the end
-      std::u16string{char16_t(0xD83D), u'A'},                          // high, then no low
-      std::u16string{u'a', char16_t(0xDC00), u'b'},                    // lone low
-      std::u16string{char16_t(0xDE00), char16_t(0xD83D)},              // pair in the wrong order
+      std::u16string(1, char16_t(0xD800)),                 // lone high at the end
+      std::u16string{char16_t(0xD83D), u'A'},              // high, then no low
+      std::u16string{u'a', char16_t(0xDC00), u'b'},        // lone low
+      std::u16string{char16_t(0xDE00), char16_t(0xD83D)},  // pair in the wrong order
       std::u16string{char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)},  // high, then a pair
       std::u16string{char16_t(0xDBFF), char16_t(0xDFFF), char16_t(0xDFFF)},  // pair, then lone low
   };
@@ -154,22 +158,25 @@ TEST_F(Utf8AgainstPython, DecodeMatchesReplaceHandler) {
       "plain ASCII",
       "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xEF\xBF\xBF",
       "\xF0\x9F\x98\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
-      "\x80",                          // lone continuation byte
-      "\xBF\x80\x80" "A",
-      "\xC0\x80",                      // overlong NUL
+      "\x80",  // lone continuation byte
+      "\xBF\x80\x80"
+      "A",
+      "\xC0\x80",  // overlong NUL
       "\xC1\xBF",
-      "\xE0\x80\x80",                  // overlong three-byte form
+      "\xE0\x80\x80",  // overlong three-byte form
       "\xE0\x9F\xBF",
-      "\xED\xA0\x80",                  // an encoded surrogate
+      "\xED\xA0\x80",  // an encoded surrogate
       "\xED\xBF\xBF\xED\x9F\xBF",
-      "\xF0\x8F\xBF\xBF",              // overlong four-byte form
-      "\xF4\x90\x80\x80",              // above U+10FFFF
+      "\xF0\x8F\xBF\xBF",  // overlong four-byte form
+      "\xF4\x90\x80\x80",  // above U+10FFFF
       "\xF5\x80\x80\x80",
       "\xFE\xFF",
-      "A\xE2\x82",                     // cut at the end
+      "A\xE2\x82",  // cut at the end
       "\xF0\x9F\x98",
-      "\xF0\x9F\x98" "A\xE2\x28\xA1",  // cut before another character
-      "\xC3" "A",
+      "\xF0\x9F\x98"
+      "A\xE2\x28\xA1",  // cut before another character
+      "\xC3"
+      "A",
       "\xE1\x80\xC3\xA9",
   };
   std::vector<Bytes> inputs;
