@@ -23,9 +23,9 @@ class FormatCli : public ::testing::Test {
 
   // Runs the tool with shell-quoted arguments; returns the exit code and
   // fills out with stdout.
-  int Run(const std::string& args, std::string& out) {
+  int Run(const std::string& args, std::string& out, const std::string& env = "") {
     out.clear();
-    FILE* pipe = popen(("'" + tool_ + "' format " + args + " 2>/dev/null").c_str(), "r");
+    FILE* pipe = popen((env + " '" + tool_ + "' format " + args + " 2>/dev/null").c_str(), "r");
     if (pipe == nullptr) return -1;
     char buffer[4096];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
@@ -52,6 +52,18 @@ TEST_F(FormatCli, PrintsTheFormattedText) {
     EXPECT_EQ(Run(c.args, out), 0) << c.args;
     EXPECT_EQ(out, c.want) << c.args;
   }
+}
+
+// Narrow (%S) arguments pass through the ANSI code page, which the
+// environment may name.
+TEST_F(FormatCli, AnsiCodePageComesFromTheEnvironment) {
+  std::string out;
+  ASSERT_EQ(Run("'%S' '\xD0\x96'", out, "env -u W4UTIL_ANSI_CODEPAGE"), 0);
+  EXPECT_EQ(out, "?\n");  // not in Windows-1252
+  ASSERT_EQ(Run("'%S' '\xD0\x96'", out, "W4UTIL_ANSI_CODEPAGE=1251"), 0);
+  EXPECT_EQ(out, "\xD0\x96\n");
+  ASSERT_EQ(Run("'%S' '\xD0\x96'", out, "W4UTIL_ANSI_CODEPAGE=ISO-8859-5"), 0);
+  EXPECT_EQ(out, "\xD0\x96\n");
 }
 
 TEST_F(FormatCli, BadUsageExitsWithTwo) {
