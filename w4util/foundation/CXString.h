@@ -249,7 +249,8 @@ W4UTIL_EXPORT std::int32_t MultiByteStrToWideCharStr(const char* text, char16_t*
 W4UTIL_EXPORT CXString replaceSubString(const CXString& text, const CXString& find, const CXString& replacement);
 
 // A writable pointer to the string's text, made private first. Valid until
-// the string next changes.
+// the string next changes. For an empty string it is the shared empty text,
+// whose one unit (the terminator) must not be changed.
 W4UTIL_EXPORT char16_t* getCharPtr(const CXString& text);
 
 // Appends the pieces of text between separators to out, taken from the end
