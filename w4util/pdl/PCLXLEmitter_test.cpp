@@ -290,10 +290,19 @@ TEST(PCLXLEmitter, CachedSettingsAreWrittenOnceUntilReset) {
   e.xl_setpagescale(1.0f, 1.0f, d);
   e.xl_setcliprectangle(0, {1, 1}, {5, 5}, d);
   EXPECT_EQ(Decode(d).size(), 3u);
+  // A copy carries the cached state with it.
+  PCLXLEmitter copy(e);
+  ByteBuffer same;
+  copy.xl_setfillmode(1, same);
+  copy.xl_setrop(204, same);
+  EXPECT_TRUE(same.empty());
   e.xl_initcgs();
   ByteBuffer r;
   e.xl_setfillmode(1, r);
   EXPECT_EQ(Decode(r).size(), 1u);
+  copy = e;
+  copy.xl_setrop(204, r);
+  EXPECT_EQ(Decode(r).size(), 2u);
 }
 
 TEST(PCLXLEmitter, FontStateFollowsTheDirtyFlag) {
