@@ -95,7 +95,8 @@ function(w4util_test name)
   endforeach()
   target_link_libraries(${name} PRIVATE GTest::gmock GTest::gtest_main ${ARG_LIBS})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "W4UTIL_SOURCE_DIR=${PROJECT_SOURCE_DIR};W4UTIL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    PROPERTIES ENVIRONMENT "W4UTIL_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+               ENVIRONMENT_MODIFICATION "W4UTIL_BINARY_DIR=set:${PROJECT_BINARY_DIR}")
 endfunction()
 
 function(w4util_install)
