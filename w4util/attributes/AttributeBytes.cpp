@@ -79,8 +79,12 @@ void AttributeBytes::GetAttributeBytesState(ByteBuffer& out) const {
 void AttributeBytes::ImportAttributeBytesState(const ByteBuffer& state) {
   unsigned char* cursor = const_cast<unsigned char*>(state.data());
   unsigned int left = state.getDword();
-  m_id = AttributeBytesId::WalkBufferToGetTypeAndCreateIdentifier(cursor, left);
-  m_value = AttributeBytesValue::WalkBufferToGetTypeAndCreateValue(cursor, left);
+  // Both halves are decoded before either is replaced, so a failure in the
+  // value cannot pair the new identifier with the old value.
+  std::unique_ptr<AttributeBytesId> id = AttributeBytesId::WalkBufferToGetTypeAndCreateIdentifier(cursor, left);
+  std::unique_ptr<AttributeBytesValue> value = AttributeBytesValue::WalkBufferToGetTypeAndCreateValue(cursor, left);
+  m_id = std::move(id);
+  m_value = std::move(value);
 }
 
 SharedPtr<AttributeBytes> AttributeBytes::WalkBufferToCreateAttributeBytes(unsigned char*& cursor,

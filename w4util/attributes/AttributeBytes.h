@@ -44,9 +44,9 @@ class W4UTIL_EXPORT AttributeBytes {
   // Empties out, then fills it.
   void GetAttributeBytesState(ByteBuffer& out) const;
   // Decodes an identifier and then a value from the start of state; bytes
-  // after the record are ignored. The identifier is replaced as soon as it
-  // is read, so a failure in the value leaves the new identifier with the
-  // old value. Throws the identifier's and the value's decoding exceptions.
+  // after the record are ignored. Both are decoded before either is
+  // replaced: on any failure the record is left exactly as it was. Throws
+  // the identifier's and the value's decoding exceptions.
   void ImportAttributeBytesState(const ByteBuffer& state);
   // Decodes one record at the cursor into a new shared record, advancing
   // cursor and left past it.

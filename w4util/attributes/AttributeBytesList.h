@@ -43,7 +43,9 @@ class W4UTIL_EXPORT AttributeBytesList {
   virtual void DeleteAllAttributeBytes() = 0;
   virtual void Dump(bool /*withDetails*/) const {}
 
-  // Empties this list, then adds every record of other in other's order.
+  // Replaces this list's records by every record of other, in other's
+  // order. The two list forms make this all or nothing: on a failure
+  // (a malformed raw record, a duplicate identifier) this list is unchanged.
   void ImportFromOtherList(const AttributeBytesList& other);
 
  protected:
@@ -53,4 +55,11 @@ class W4UTIL_EXPORT AttributeBytesList {
 
   // Like GetNextAttributeBytes, as a shared record.
   virtual SharedPtr<AttributeBytes> GetNextAttributeBytesSharedPtr(AttributeBytesListIterator& iterator) const = 0;
+  // The work of ImportFromOtherList (other is never this list). This form
+  // empties the list and adds record by record; the list forms override it
+  // to build the new content aside and swap it in.
+  virtual void ReplaceAllFromList(const AttributeBytesList& other);
+  // Lets a derived list fetch shared records from any other list.
+  static SharedPtr<AttributeBytes> GetNextSharedFrom(const AttributeBytesList& list,
+                                                     AttributeBytesListIterator& iterator);
 };

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "w4util/attributes/AttributeBytes.h"
+#include "w4util/attributes/AttributeBytesIndexedList.h"
 #include "w4util/errors/ExceptionCatalogue.h"
 #include "w4util/errors/Throw.h"
 
@@ -137,4 +138,22 @@ AttributeBytesRawListIterator& AttributeBytesRawList::GetRawListIteratorFromGene
 const AttributeBytesRawListIterator& AttributeBytesRawList::GetRawListIteratorFromGenericIterator(
     const AttributeBytesListIterator& iterator) {
   return GetRawListIteratorFromGenericIterator(const_cast<AttributeBytesListIterator&>(iterator));
+}
+
+void AttributeBytesRawList::ImportFromIndexedList(const AttributeBytesIndexedList& indexed) {
+  AttributeBytesRawList fresh;
+  for (AttributeBytesIndexedListIterator it = indexed.GetIndexedListIterator(); indexed.IsValidIndexedListIterator(it);
+       indexed.IncrementIndexedListIterator(it)) {
+    fresh.AddAttributeBytes(indexed.GetAttributeBytesRefFromIndexedListIterator(it));
+  }
+  *this = std::move(fresh);
+}
+
+void AttributeBytesRawList::ReplaceAllFromList(const AttributeBytesList& other) {
+  AttributeBytesRawList fresh;
+  std::unique_ptr<AttributeBytesListIterator> iterator = other.GetIterator();
+  while (other.IsValid(*iterator)) {
+    fresh.AddAttributeBytes(*GetNextSharedFrom(other, *iterator));
+  }
+  *this = std::move(fresh);
 }

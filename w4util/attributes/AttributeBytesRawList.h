@@ -23,6 +23,7 @@
 #include "w4util/memory/SharedPtr.h"
 
 class AttributeBytes;
+class AttributeBytesIndexedList;
 
 class W4UTIL_EXPORT AttributeBytesRawListIterator final : public AttributeBytesListIterator {
  public:
@@ -50,6 +51,21 @@ class W4UTIL_EXPORT AttributeBytesRawList : public AttributeBytesList {
   explicit AttributeBytesRawList(const ByteBuffer& state);
   AttributeBytesRawList(const AttributeBytesRawList&) = default;
   AttributeBytesRawList& operator=(const AttributeBytesRawList&) = default;
+  // A moved-from list is empty.
+  AttributeBytesRawList(AttributeBytesRawList&& other) noexcept
+      : AttributeBytesList(), m_records(std::move(other.m_records)), m_size(other.m_size) {
+    other.m_records.clear();
+    other.m_size = 0;
+  }
+  AttributeBytesRawList& operator=(AttributeBytesRawList&& other) noexcept {
+    if (this != &other) {
+      m_records.swap(other.m_records);
+      m_size = other.m_size;
+      other.m_records.clear();
+      other.m_size = 0;
+    }
+    return *this;
+  }
   ~AttributeBytesRawList() override = default;
 
   // Checks the mark and takes everything after it as the records. Throws
@@ -91,6 +107,9 @@ class W4UTIL_EXPORT AttributeBytesRawList : public AttributeBytesList {
   void AddAttributeBytes(SharedPtr<AttributeBytes>& record) override;
   void AddAttributeBytes(const AttributeBytes& record) override;
   void DeleteAllAttributeBytes() override;
+  // Replaces the records by every record of the indexed list, in its
+  // identifier order (unchanged on a failure).
+  void ImportFromIndexedList(const AttributeBytesIndexedList& indexed);
 
   // Equal sizes and byte-for-byte equal records (order matters).
   bool operator==(const AttributeBytesRawList& other) const;
@@ -103,6 +122,7 @@ class W4UTIL_EXPORT AttributeBytesRawList : public AttributeBytesList {
 
  protected:
   SharedPtr<AttributeBytes> GetNextAttributeBytesSharedPtr(AttributeBytesListIterator& iterator) const override;
+  void ReplaceAllFromList(const AttributeBytesList& other) override;
 
  private:
   void ValidateRecordsAtDepth(std::uint32_t depth, std::uint32_t maxDepth) const;

@@ -72,12 +72,15 @@ TEST(AttributeBytes, CopiesAndSettersCloneOrTakeOwnership) {
   EXPECT_EQ(record.GetAttributeBytesId().GetAttributeBytesIdType(), AttributeBytesId::ABIDE_NAMESPACE);
 }
 
-TEST(AttributeBytes, ImportReplacesTheIdentifierBeforeTheValueIsRead) {
+TEST(AttributeBytes, FailedImportLeavesTheRecordAsItWas) {
   AttributeBytes record = Record(1, 10);
   // A good identifier (value id 9) followed by a truncated value.
   EXPECT_EQ(ThrownCode([&] { record.ImportAttributeBytesState(Hex("04 09 00 00 00 03 00 01")); }), kNotEnoughBytes);
-  EXPECT_TRUE(record.GetAttributeBytesId().IsEqual(AttributeBytesValueId(9)));
+  EXPECT_TRUE(record.GetAttributeBytesId().IsEqual(AttributeBytesFeatureId(1)));
   EXPECT_TRUE(record.GetAttributeBytesValue().IsEqual(AttributeBytesIntegerValue(10, true)));
+  // A bad value type after a good identifier.
+  EXPECT_EQ(ThrownCode([&] { record.ImportAttributeBytesState(Hex("04 09 00 00 00 0D 00")); }), kUnhandledSyntax);
+  EXPECT_TRUE(record == Record(1, 10));
   record.ImportAttributeBytesState(Hex("04 09 00 00 00 03 00 01 00 00 00"));
   EXPECT_TRUE(record.GetAttributeBytesValue().IsEqual(AttributeBytesIntegerValue(1, true)));
   // The decoding constructor throws as the import does.
