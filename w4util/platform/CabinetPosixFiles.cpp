@@ -17,6 +17,19 @@ int ToFd(CabHandle handle) {
   return handle < 0 || handle > std::numeric_limits<int>::max() ? -1 : static_cast<int>(handle);
 }
 
+void ToDosDateTime(std::time_t mtime, std::uint16_t& date, std::uint16_t& time) {
+  std::tm local{};
+  if (::localtime_r(&mtime, &local) == nullptr || local.tm_year < 80) {
+    date = (1 << 5) | 1;
+    time = 0;
+  } else {
+    const int year = local.tm_year > 207 ? 127 : local.tm_year - 80;
+    date = static_cast<std::uint16_t>((year << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+    time = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) |
+                                      (local.tm_sec / 2));
+  }
+}
+
 }  // namespace
 
 CabHandle CabinetPosixFiles::Open(const char* name, std::int32_t openFlags,
@@ -152,18 +165,39 @@ CabHandle CabinetPosixFiles::GetOpenInfo(const char* name, std::uint16_t& date,
     ::close(ToFd(handle));
     return kCabInvalidHandle;
   }
-  std::tm local{};
-  const std::time_t mtime = st.st_mtime;
-  if (::localtime_r(&mtime, &local) == nullptr || local.tm_year < 80) {
-    date = (1 << 5) | 1;
-    time = 0;
-  } else {
-    const int year = local.tm_year > 207 ? 127 : local.tm_year - 80;
-    date = static_cast<std::uint16_t>((year << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
-    time = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) |
-                                      (local.tm_sec / 2));
-  }
+  ToDosDateTime(st.st_mtime, date, time);
   attributes = kCabAttribArchive;
   if ((st.st_mode & S_IWUSR) == 0) attributes |= kCabAttribReadOnly;
   return handle;
+}
+
+CabHandle CabinetPosixFiles::CreateTempFile(std::string& name, std::int32_t& error) {
+  const char* dir = std::getenv("TMPDIR");
+  std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/w4cab-XXXXXX";
+  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) {
+    error = errno;
+    return kCabInvalidHandle;
+  }
+  name = pattern;
+  return fd;
+}
+
+bool CabinetPosixFiles::MakeDirectory(const char* path, std::int32_t& error) {
+  if (path == nullptr || *path == '\0') {
+    error = ENOENT;
+    return false;
+  }
+  if (::mkdir(path, 0777) == 0) return true;
+  struct stat st {};
+  if (errno == EEXIST && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return true;
+  error = errno == 0 ? EEXIST : errno;
+  return false;
+}
+
+bool CabinetPosixFiles::GetFileDosTime(const char* name, std::uint16_t& date, std::uint16_t& time) {
+  struct stat st {};
+  if (name == nullptr || ::stat(name, &st) != 0) return false;
+  ToDosDateTime(st.st_mtime, date, time);
+  return true;
 }

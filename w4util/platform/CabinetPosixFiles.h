@@ -12,6 +12,8 @@
 // threads as far as the descriptors are not.
 #pragma once
 
+#include <string>
+
 #include "w4util/Export.h"
 #include "w4util/platform/CabinetSystem.h"
 
@@ -30,4 +32,15 @@ class W4UTIL_EXPORT CabinetPosixFiles final : public FciCallbacks {
   bool GetTempFile(char* nameBuffer, std::int32_t bufferSize) override;
   CabHandle GetOpenInfo(const char* name, std::uint16_t& date, std::uint16_t& time,
                         std::uint16_t& attributes, std::int32_t& error) override;
+
+  // A new, empty temporary file made with mkstemp in $TMPDIR (else /tmp),
+  // returned open for reading and writing; `name` receives its path. The
+  // caller keeps using the descriptor rather than reopening the name.
+  static CabHandle CreateTempFile(std::string& name, std::int32_t& error);
+  // Creates a directory (mode 0777 before the umask); an existing directory
+  // is fine. Returns false with `error` set otherwise.
+  static bool MakeDirectory(const char* path, std::int32_t& error);
+  // Returns false when `name` does not exist; else its modification time as
+  // a local DOS date and time.
+  static bool GetFileDosTime(const char* name, std::uint16_t& date, std::uint16_t& time);
 };
