@@ -1,5 +1,6 @@
 #include "w4util/jobs/ClientJobDataReaderWriter.h"
 
+#include <cstdint>
 #include <limits>
 
 #include "w4util/errors/ExceptionCatalogue.h"
@@ -121,7 +122,7 @@ char16_t ClientJobDataReaderWriter::RestoreCharacter(char16_t c) {
   return static_cast<char16_t>((SwapNibbles(c) + (c & 0xFF00u) + 0xD000u) & 0xFFFFu);
 }
 
-ClientJobDataReaderWriter::ClientJobDataReaderWriter(w4platform::PrinterHandle hPrinter, std::uint32_t jobId)
+ClientJobDataReaderWriter::ClientJobDataReaderWriter(void* hPrinter, std::uint32_t jobId)
     : m_hPrinter(hPrinter), m_jobId(jobId) {
   m_pJobInfo2 = static_cast<w4platform::JobInfo2*>(m_printJob.GetJobInfo(hPrinter, jobId, 2));
   if (m_pJobInfo2 == nullptr || m_pJobInfo2->pParameters == nullptr) return;
@@ -192,7 +193,8 @@ bool ClientJobDataReaderWriter::CommitAdditions() {
   if (m_pJobInfo2 == nullptr) return false;
   m_pJobInfo2->pParameters = const_cast<char16_t*>(static_cast<const char16_t*>(m_parameterList));
   m_pJobInfo2->Position = w4platform::JOB_POSITION_UNSPECIFIED;
-  const std::uint32_t result = w4platform::SpoolerService::Process().SetJob(m_hPrinter, m_jobId, 2, m_pJobInfo2, 0);
+  const std::uint32_t result = w4platform::SpoolerService::Process().SetJob(
+      static_cast<w4platform::PrinterHandle>(reinterpret_cast<std::uintptr_t>(m_hPrinter)), m_jobId, 2, m_pJobInfo2, 0);
   m_pJobInfo2->pParameters = nullptr;  // the list's buffer is not the record's
   return result == 0;
 }
@@ -220,7 +222,7 @@ std::vector<ClientJobDataReaderWriter::Entry> ClientJobDataReaderWriter::GetPara
 CXString ClientJobDataReaderWriter::GetDumpDisplayString() const {
   CXString text = ZelvoUtilities::formatString(
       u"ClientJobDataReaderWriter printer=%I64u job=%u record=%s entries:",
-      static_cast<std::uint64_t>(m_hPrinter), m_jobId, m_pJobInfo2 != nullptr ? u"yes" : u"no");
+      static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(m_hPrinter)), m_jobId, m_pJobInfo2 != nullptr ? u"yes" : u"no");
   for (const Entry& e : GetParameterEntries()) {
     text += ZelvoUtilities::formatString(u" %c%u=%s%s", static_cast<int>(e.kind), e.id,
                                          static_cast<const char16_t*>(e.value), e.terminated ? u";" : u"");

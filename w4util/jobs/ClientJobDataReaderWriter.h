@@ -43,7 +43,7 @@ class W4UTIL_EXPORT ClientJobDataReaderWriter {
   // Reads the job's JobInfo2. When it exists, the list becomes its
   // pParameters text less every U+0009-U+000D and U+0020; else it starts
   // empty and CommitAdditions does nothing.
-  ClientJobDataReaderWriter(w4platform::PrinterHandle hPrinter, std::uint32_t jobId);
+  ClientJobDataReaderWriter(void* hPrinter, std::uint32_t jobId);
   virtual ~ClientJobDataReaderWriter() = default;
   ClientJobDataReaderWriter(const ClientJobDataReaderWriter&) = delete;
   ClientJobDataReaderWriter& operator=(const ClientJobDataReaderWriter&) = delete;
@@ -94,7 +94,7 @@ class W4UTIL_EXPORT ClientJobDataReaderWriter {
   static char16_t RestoreCharacter(char16_t c);
 
  private:
-  w4platform::PrinterHandle m_hPrinter;
+  void* m_hPrinter;
   std::uint32_t m_jobId;
   PrintJob m_printJob;
   w4platform::JobInfo2* m_pJobInfo2 = nullptr;  // inside m_printJob; null when no record

@@ -48,12 +48,12 @@ class ClientJobData : public ::testing::Test {
   // What the spooler side reads: the job's pParameters as stored.
   std::u16string StoredParameters(std::uint32_t job) {
     PrintJob record;
-    const auto* info = static_cast<const JobInfo2*>(record.GetJobInfo(printer_, job, 2));
+    const auto* info = static_cast<const JobInfo2*>(record.GetJobInfo(H(), job, 2));
     return info && info->pParameters ? std::u16string(info->pParameters) : u"<no job>";
   }
   void SetStoredParameters(std::uint32_t job, const std::u16string& text) {
     PrintJob record;
-    auto* info = static_cast<JobInfo2*>(record.GetJobInfo(printer_, job, 2));
+    auto* info = static_cast<JobInfo2*>(record.GetJobInfo(H(), job, 2));
     ASSERT_NE(info, nullptr);
     std::u16string copy = text;
     info->pParameters = copy.data();
@@ -61,15 +61,18 @@ class ClientJobData : public ::testing::Test {
   }
   std::uint32_t PositionOf(std::uint32_t job) {
     PrintJob record;
-    const auto* info = static_cast<const JobInfo2*>(record.GetJobInfo(printer_, job, 2));
+    const auto* info = static_cast<const JobInfo2*>(record.GetJobInfo(H(), job, 2));
     return info ? info->Position : 0;
   }
+
+  // The handle as the library's classes take it.
+  void* H() const { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(printer_)); }
 
   PrinterHandle printer_ = 0;
 };
 
 TEST_F(ClientJobData, StoredFormOfBothKinds) {
-  ClientJobDataReaderWriter data(printer_, Submit());
+  ClientJobDataReaderWriter data(H(), Submit());
   data.AddToParameterList(7, CXString(u"a"));
   EXPECT_EQ(Str(data.GetParameterList()), std::u16string(u"S7=\x3016;"));
   data.AddToParameterList(12, std::int32_t{-45});
@@ -92,7 +95,7 @@ TEST_F(ClientJobData, TransformRestoresEveryCodeUnitAndKeepsAsciiOut) {
 
 TEST_F(ClientJobData, ValuesWithKeysAndSeparatorsReadBack) {
   const std::uint32_t job = Submit();
-  ClientJobDataReaderWriter data(printer_, job);
+  ClientJobDataReaderWriter data(H(), job);
   const std::vector<std::u16string> values = {
       u"", u"plain", u"S1=x;L1=2;", u"a = b ; c", std::u16string(u"nul\0inside", 10),
       u"\u3000ideographic space", u"tab\there", u"\U0001F600 emoji", std::u16string(3000, u'w')};
@@ -100,7 +103,7 @@ TEST_F(ClientJobData, ValuesWithKeysAndSeparatorsReadBack) {
     data.AddToParameterList(static_cast<std::int32_t>(i), CXString(values[i].data(), static_cast<std::int32_t>(values[i].size())));
   }
   ASSERT_TRUE(data.CommitAdditions());
-  ClientJobDataReaderWriter reread(printer_, job);
+  ClientJobDataReaderWriter reread(H(), job);
   for (std::size_t i = 0; i < values.size(); ++i) {
     CXString out(u"stale");
     ASSERT_TRUE(reread.GetStringFromParameterList(static_cast<std::int32_t>(i), out)) << i;
@@ -111,7 +114,7 @@ TEST_F(ClientJobData, ValuesWithKeysAndSeparatorsReadBack) {
 // Ids are compared whole and kinds exactly: 1 is neither 11 nor 21, and a
 // string entry does not answer a number lookup (nor the other way round).
 TEST_F(ClientJobData, IdsAndKindsAreNotConfused) {
-  ClientJobDataReaderWriter data(printer_, Submit());
+  ClientJobDataReaderWriter data(H(), Submit());
   data.AddToParameterList(1, std::int32_t{100});
   data.AddToParameterList(21, CXString(u"twenty-one"));
   data.AddToParameterList(11, std::int32_t{1100});
@@ -150,7 +153,7 @@ TEST_F(ClientJobData, IdsAndKindsAreNotConfused) {
 }
 
 TEST_F(ClientJobData, NewestEntryWinsAndRemovalTakesOneAtATime) {
-  ClientJobDataReaderWriter data(printer_, Submit());
+  ClientJobDataReaderWriter data(H(), Submit());
   data.AddToParameterList(3, CXString(u"old"));
   data.AddToParameterList(3, CXString(u"new"));
   CXString s;
@@ -180,19 +183,19 @@ TEST_F(ClientJobData, RecordTextFromElsewhere) {
   };
   for (const auto& c : strips) {
     SetStoredParameters(job, c.stored);
-    ClientJobDataReaderWriter data(printer_, job);
+    ClientJobDataReaderWriter data(H(), job);
     EXPECT_EQ(Str(data.GetParameterList()), c.list);
   }
   std::int32_t n = 0;
   {
     SetStoredParameters(job, u"L5=12abc;");
-    ClientJobDataReaderWriter data(printer_, job);
+    ClientJobDataReaderWriter data(H(), job);
     EXPECT_TRUE(data.GetLongFromParameterList(5, n));
     EXPECT_EQ(n, 12);
   }
   {
     SetStoredParameters(job, u"XS1=abc;xL2=3;S=4;L3x=5;S4=6");
-    ClientJobDataReaderWriter data(printer_, job);
+    ClientJobDataReaderWriter data(H(), job);
     CXString s;
     EXPECT_FALSE(data.GetStringFromParameterList(1, s));
     EXPECT_FALSE(data.GetLongFromParameterList(2, n));
@@ -221,7 +224,7 @@ TEST_F(ClientJobData, NumbersSaturateAtThe32BitBounds) {
   };
   for (const auto& c : cases) {
     SetStoredParameters(job, c.stored);
-    ClientJobDataReaderWriter data(printer_, job);
+    ClientJobDataReaderWriter data(H(), job);
     std::int32_t n = 1;
     EXPECT_TRUE(data.GetLongFromParameterList(1, n)) << Str(CXString(c.stored)).size();
     EXPECT_EQ(n, c.want);
@@ -231,7 +234,7 @@ TEST_F(ClientJobData, NumbersSaturateAtThe32BitBounds) {
 // These code units would be stored as NUL, ";" or a stripped blank: the
 // value would not read back and could forge entries, so it is refused.
 TEST_F(ClientJobData, UnstorableCharactersAreRefused) {
-  ClientJobDataReaderWriter data(printer_, Submit());
+  ClientJobDataReaderWriter data(H(), Submit());
   data.AddToParameterList(1, CXString(u"kept"));
   const CXString before = data.GetParameterList();
   for (char16_t c : {u'\xD000', u'\xD0B3', u'\xD002', u'\xD090', u'\xD0A0', u'\xD0B0', u'\xD0C0', u'\xD0D0'}) {
@@ -254,7 +257,7 @@ TEST_F(ClientJobData, BytesTravelAsBase64) {
   std::int32_t length = ZelvoUtilities::Base64EncodeGetRequiredLength(sizeof raw, 0);
   std::vector<char16_t> text(static_cast<std::size_t>(length));
   ASSERT_EQ(ZelvoUtilities::Base64Encode(raw, sizeof raw, text.data(), &length, 0), 1);
-  ClientJobDataReaderWriter data(printer_, job);
+  ClientJobDataReaderWriter data(H(), job);
   data.AddToParameterList(40, CXString(text.data(), length));
   data.AddToParameterList(41, CXString());
   ByteBuffer out(3, 0xAA);
@@ -269,7 +272,7 @@ TEST_F(ClientJobData, CommitReachesTheSpoolerSideAndKeepsThePlace) {
   const std::uint32_t first = Submit(u"first");
   const std::uint32_t second = Submit(u"second");
   const std::uint32_t placeBefore = PositionOf(second);
-  ClientJobDataReaderWriter data(printer_, second);
+  ClientJobDataReaderWriter data(H(), second);
   data.AddToParameterList(1, std::int32_t{42});
   data.AddToParameterList(2, CXString(u"Hi"));
   EXPECT_EQ(StoredParameters(second), u"");  // nothing before the commit
@@ -284,13 +287,13 @@ TEST_F(ClientJobData, CommitReachesTheSpoolerSideAndKeepsThePlace) {
 }
 
 TEST_F(ClientJobData, AJobThatIsMissingOrGoneIsNotWritten) {
-  ClientJobDataReaderWriter none(printer_, 999);
+  ClientJobDataReaderWriter none(H(), 999);
   EXPECT_TRUE(none.GetParameterList().IsEmpty());
   none.AddToParameterList(1, std::int32_t{1});
   EXPECT_FALSE(none.CommitAdditions());
 
   const std::uint32_t job = Submit();
-  ClientJobDataReaderWriter data(printer_, job);
+  ClientJobDataReaderWriter data(H(), job);
   data.AddToParameterList(1, CXString(u"late"));
   ASSERT_EQ(Spooler().SetJob(printer_, job, 0, nullptr, w4platform::JOB_CONTROL_DELETE), 0u);
   EXPECT_FALSE(data.CommitAdditions());
@@ -302,22 +305,22 @@ TEST_F(ClientJobData, AJobThatIsMissingOrGoneIsNotWritten) {
 
 TEST_F(ClientJobData, PrintJobHoldsOneRecordAtATime) {
   const std::uint32_t job = Submit(u"holder");
-  PrintJob holder(printer_, job, 2);
+  PrintJob holder(H(), job, 2);
   ASSERT_NE(holder.GetJobInfoPtr(), nullptr);
   EXPECT_EQ(holder.GetJobLevel(), 2u);
   EXPECT_GE(holder.GetJobInfoSize(), sizeof(JobInfo2));
   EXPECT_EQ(std::u16string(static_cast<const JobInfo2*>(holder.GetJobInfoPtr())->pDocument), u"holder");
-  EXPECT_NE(holder.GetJobInfo(printer_, job, 1), nullptr);
+  EXPECT_NE(holder.GetJobInfo(H(), job, 1), nullptr);
   EXPECT_EQ(holder.GetJobLevel(), 1u);
-  EXPECT_EQ(holder.GetJobInfo(printer_, job, 3), nullptr);
+  EXPECT_EQ(holder.GetJobInfo(H(), job, 3), nullptr);
   EXPECT_EQ(holder.GetJobInfoPtr(), nullptr);
   EXPECT_EQ(holder.GetJobLevel(), PrintJob::kNoLevel);
-  EXPECT_EQ(holder.GetJobInfo(printer_, job + 100, 2), nullptr);
+  EXPECT_EQ(holder.GetJobInfo(H(), job + 100, 2), nullptr);
 }
 
 TEST_F(ClientJobData, JobKeyHasNameAndSubmissionTime) {
   const std::uint32_t job = Submit();
-  PrintJob level1(printer_, job, 1);
+  PrintJob level1(H(), job, 1);
   const auto* info = static_cast<const w4platform::JobInfo1*>(level1.GetJobInfoPtr());
   ASSERT_NE(info, nullptr);
   const CXString time = ZelvoUtilities::formatString(
@@ -325,12 +328,12 @@ TEST_F(ClientJobData, JobKeyHasNameAndSubmissionTime) {
       int(info->Submitted.wSecond), int(info->Submitted.wMilliseconds / 10));
   PrintJob any;
   CXString name(u"Quarterly");
-  const CXString key = any.GetVireoPrintJobIDkey(printer_, job, name);
+  const CXString key = any.GetVireoPrintJobIDkey(H(), job, name);
   EXPECT_EQ(key.GetLength(), 48);
   EXPECT_EQ(Str(key), u"8Quarterly" + std::u16string(30, u' ') + Str(time));
   CXString longName(u'n', 60);
-  EXPECT_EQ(Str(any.GetVireoPrintJobIDkey(printer_, job, longName)), u"8" + std::u16string(39, u'n') + Str(time));
-  EXPECT_EQ(any.GetVireoPrintJobIDkey(printer_, 999, name).GetLength(), 40);
+  EXPECT_EQ(Str(any.GetVireoPrintJobIDkey(H(), job, longName)), u"8" + std::u16string(39, u'n') + Str(time));
+  EXPECT_EQ(any.GetVireoPrintJobIDkey(H(), 999, name).GetLength(), 40);
   EXPECT_EQ(any.GetJobInfoPtr(), nullptr);
 }
 

@@ -1,20 +1,30 @@
 #include "w4util/jobs/PrintJob.h"
 
+#include <cstdint>
+
 #include "w4util/platform/SpoolerService.h"
 
-PrintJob::PrintJob(w4platform::PrinterHandle hPrinter, std::uint32_t jobId, std::uint32_t level) {
+PrintJob::PrintJob(void* hPrinter, std::uint32_t jobId, std::uint32_t level) {
   GetJobInfo(hPrinter, jobId, level);
 }
 
-void* PrintJob::GetJobInfo(w4platform::PrinterHandle hPrinter, std::uint32_t jobId, std::uint32_t level) {
+namespace {
+
+w4platform::PrinterHandle ToHandle(void* handle) {
+  return static_cast<w4platform::PrinterHandle>(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+}  // namespace
+
+void* PrintJob::GetJobInfo(void* hPrinter, std::uint32_t jobId, std::uint32_t level) {
   m_record.clear();  // keeps the capacity for the next record
   m_level = kNoLevel;
   w4platform::SpoolerService& spooler = w4platform::SpoolerService::Process();
   std::uint32_t needed = 0;
-  spooler.GetJob(hPrinter, jobId, level, nullptr, 0, &needed);
+  spooler.GetJob(ToHandle(hPrinter), jobId, level, nullptr, 0, &needed);
   if (needed == 0) return nullptr;
   m_record.resize(needed);
-  if (spooler.GetJob(hPrinter, jobId, level, m_record.data(), needed, &needed) != 0) {
+  if (spooler.GetJob(ToHandle(hPrinter), jobId, level, m_record.data(), needed, &needed) != 0) {
     m_record.clear();
     return nullptr;
   }
@@ -24,7 +34,7 @@ void* PrintJob::GetJobInfo(w4platform::PrinterHandle hPrinter, std::uint32_t job
 
 void* PrintJob::GetJobInfoPtr() { return m_record.empty() ? nullptr : m_record.data(); }
 
-CXString PrintJob::GetVireoPrintJobIDkey(w4platform::PrinterHandle hPrinter, std::uint32_t jobId,
+CXString PrintJob::GetVireoPrintJobIDkey(void* hPrinter, std::uint32_t jobId,
                                          CXString& name) {
   CXString time;
   PrintJob level1;

@@ -24,7 +24,7 @@ class W4UTIL_EXPORT PrintJob {
 
   PrintJob() = default;
   // Reads the record at once (GetJobInfo); holds none when that fails.
-  PrintJob(w4platform::PrinterHandle hPrinter, std::uint32_t jobId, std::uint32_t level);
+  PrintJob(void* hPrinter, std::uint32_t jobId, std::uint32_t level);
   virtual ~PrintJob() = default;
   PrintJob(const PrintJob&) = delete;
   PrintJob& operator=(const PrintJob&) = delete;
@@ -33,7 +33,7 @@ class W4UTIL_EXPORT PrintJob {
   // query. Returns the record (owned by this object, valid until the next
   // call), or null when the job or the level cannot be read; a record read
   // earlier is gone either way.
-  void* GetJobInfo(w4platform::PrinterHandle hPrinter, std::uint32_t jobId, std::uint32_t level);
+  void* GetJobInfo(void* hPrinter, std::uint32_t jobId, std::uint32_t level);
 
   // The record held, or null.
   void* GetJobInfoPtr();
@@ -45,7 +45,7 @@ class W4UTIL_EXPORT PrintJob {
   // (cut to 40 characters in all), then hour, minute, second and hundredths
   // of the job's submission time, two digits each. The time part is empty
   // when the job cannot be read. Leaves the record this object holds alone.
-  CXString GetVireoPrintJobIDkey(w4platform::PrinterHandle hPrinter, std::uint32_t jobId, CXString& name);
+  CXString GetVireoPrintJobIDkey(void* hPrinter, std::uint32_t jobId, CXString& name);
 
  private:
   std::uint32_t m_level = kNoLevel;
