@@ -37,32 +37,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::u16string units(data, data + size);
   const CXString text(units.data(), static_cast<std::int32_t>(units.size()));
 
-  for (const bool localized : {false, true}) {
-    const Number number(text, localized);
-    const double value = number.GetDoubleValue();
-    Check(std::isfinite(value));
+  // One reading of the text per run: the length picks localized or not and
+  // the count of decimals, so that the seeds (plain texts) reach each.
+  const bool localized = size % 2 == 1;
+  const Number number(text, localized);
+  const double value = number.GetDoubleValue();
+  Check(std::isfinite(value));
 
-    for (unsigned decimals = 0; decimals <= 6; ++decimals) {
-      const CXString first = number.GetStringValue(decimals, 0.5, false, false, false);
-      // Beyond 2^36 scaled units the double has too few digits left for
-      // the 0.0000001 offset of Round to survive.
-      if (std::fabs(value) * std::pow(10.0, decimals) < 68719476736.0) {
-        const CXString second =
-            Number(first, false).GetStringValue(decimals, 0.5, false, false, false);
-        Check(Units(second) == WithoutNegativeZero(Units(first)));
-      }
-      const CXString shown =
-          number.GetStringValue(decimals, 0.499999, localized, true, decimals % 2 == 1);
-      Check(!shown.IsEmpty());
-    }
-    // Odd counts of decimals and thresholds: defined, whatever they give.
-    const unsigned decimals = size > 0 ? data[0] : 0;
-    const double threshold = size > 1 ? data[1] / 255.0 : 0.5;
-    (void)Number::Round(value, decimals, threshold);
-    (void)number.GetStringValue(decimals % 40, threshold, localized, true, true);
-    (void)number.GetIntValue(threshold);
-    (void)Number::IsEquivalent(number, Number(value * 3), decimals, threshold);
+  const unsigned decimals = static_cast<unsigned>(size / 2 % 7);
+  const CXString first = number.GetStringValue(decimals, 0.5, false, false, false);
+  // Beyond 2^36 scaled units the double has too few digits left for the
+  // 0.0000001 offset of Round to survive.
+  if (std::fabs(value) * std::pow(10.0, decimals) < 68719476736.0) {
+    const CXString second = Number(first, false).GetStringValue(decimals, 0.5, false, false, false);
+    Check(Units(second) == WithoutNegativeZero(Units(first)));
   }
+  Check(!number.GetStringValue(decimals, 0.499999, localized, true, decimals % 2 == 1).IsEmpty());
+
+  // Odd counts of decimals and thresholds: defined, whatever they give.
+  const unsigned anyDecimals = size > 0 ? data[0] : 0;
+  const double threshold = size > 1 ? data[1] / 255.0 : 0.5;
+  (void)Number::Round(value, anyDecimals, threshold);
+  (void)number.GetStringValue(anyDecimals % 40, threshold, localized, true, true);
+  (void)number.GetIntValue(threshold);
+  (void)Number::IsEquivalent(number, Number(value * 3), anyDecimals, threshold);
 
   const std::int32_t hex = Number::ConvertHexStringToDecimalInt(text);
   static const char16_t kDigits[] = u"0123456789ABCDEF";
