@@ -63,7 +63,7 @@ bool ParseInsert(const char16_t* p, Insert& insert) {
   int number = *p++ - u'0';
   if (*p >= u'0' && *p <= u'9') number = number * 10 + (*p++ - u'0');
   insert.number = number;
-  insert.spec = u"s";
+  insert.spec.assign(1, u's');  // not = u"s": GCC 12 -O3 warns falsely (-Wrestrict)
   if (*p == u'!') {
     const char16_t* close = p + 1;
     while (*close != 0 && *close != u'!') ++close;
