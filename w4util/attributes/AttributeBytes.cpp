@@ -67,6 +67,11 @@ ByteBuffer AttributeBytes::GetAttributeBytesState() const {
   return state;
 }
 
+void AttributeBytes::AppendAttributeBytesState(ByteBuffer& out) const {
+  m_id->AppendTypeAndIdentifierState(out);
+  m_value->AppendTypeAndValueState(out);
+}
+
 void AttributeBytes::GetAttributeBytesState(ByteBuffer& out) const {
   ByteBuffer id = m_id->GetTypeAndIdentifierState();
   ByteBuffer value = m_value->GetTypeAndValueState();

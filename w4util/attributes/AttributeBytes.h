@@ -43,6 +43,8 @@ class W4UTIL_EXPORT AttributeBytes {
   ByteBuffer GetAttributeBytesState() const;
   // Empties out, then fills it.
   void GetAttributeBytesState(ByteBuffer& out) const;
+  // Appends the record state to out.
+  void AppendAttributeBytesState(ByteBuffer& out) const;
   // Decodes an identifier and then a value from the start of state; bytes
   // after the record are ignored. Both are decoded before either is
   // replaced: on any failure the record is left exactly as it was. Throws

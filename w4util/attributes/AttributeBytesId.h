@@ -60,6 +60,8 @@ class W4UTIL_EXPORT AttributeBytesId {
   ByteBuffer GetTypeAndIdentifierState() const;
   // Empties out, then fills it with the same bytes.
   void GetTypeAndIdentifierState(ByteBuffer& out) const;
+  // Appends the same bytes to out.
+  void AppendTypeAndIdentifierState(ByteBuffer& out) const;
   // Copies the same bytes to dest and returns their length. Throws
   // ExceptionNotEnoughBytesForDesiredDataType, writing nothing, when capacity
   // is smaller than that length, and ExceptionInvalidArgumentNullPointer when

@@ -106,12 +106,19 @@ void AttributeBytesRawList::AddAttributeBytes(SharedPtr<AttributeBytes>& record)
 }
 
 void AttributeBytesRawList::AddAttributeBytes(const AttributeBytes& record) {
-  const ByteBuffer state = record.GetAttributeBytesState();
-  if (state.size() > std::numeric_limits<std::uint32_t>::max() - static_cast<std::size_t>(m_size)) {
+  // Encoded in place; a failure takes the partial record back off.
+  const std::size_t before = m_records.size();
+  try {
+    record.AppendAttributeBytesState(m_records);
+  } catch (...) {
+    m_records.resize(before);
+    throw;
+  }
+  if (m_records.size() > std::numeric_limits<std::uint32_t>::max()) {
+    m_records.resize(before);
     ZELVO_THROW(ExceptionInvalidArgument, "AttributeBytesRawList::AddAttributeBytes",
                 "The list would exceed 4 GiB.");
   }
-  m_records.append(state);
   m_size = static_cast<std::uint32_t>(m_records.size());
 }
 

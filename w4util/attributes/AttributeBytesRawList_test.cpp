@@ -216,3 +216,19 @@ TEST(AttributeBytesRawList, ImportFromOtherListCopiesEveryRecordInOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records are encoded in place; one that cannot be encoded leaves no trace.
+TEST(AttributeBytesRawList, FailedAddLeavesTheBytesAsTheyWere) {
+  AttributeBytesRawList list;
+  list.AddAttributeBytes(AttributeBytes(AttributeBytesFeatureId(1), AttributeBytesIntegerValue(1, true)));
+  const AttributeBytesRawList before = list;
+  const AttributeBytes tooFar(AttributeBytesFeatureId(2),
+                              AttributeBytesDimensionValue(Dimension(1.0e9, Dimension::ZLV_MMS), true));
+  EXPECT_EQ(attributes_test::ThrownCode([&] { list.AddAttributeBytes(tooFar); }), attributes_test::kInvalidArgument);
+  EXPECT_TRUE(list == before);
+  EXPECT_EQ(list.GetSize(), list.GetRecordBytes().size());
+}
+
+}  // namespace

@@ -74,6 +74,12 @@ ByteBuffer AttributeBytesValue::GetTypeAndValueState() const {
   return state;
 }
 
+void AttributeBytesValue::AppendTypeAndValueState(ByteBuffer& out) const {
+  out.push_back(static_cast<unsigned char>(GetAttributeBytesValueType()));
+  out.push_back(m_isSpecified ? 0 : 1);
+  out.append(GetValueState());
+}
+
 void AttributeBytesValue::GetTypeAndValueState(ByteBuffer& out) const {
   ByteBuffer payload = GetValueState();
   out.clear();

@@ -87,6 +87,8 @@ class W4UTIL_EXPORT AttributeBytesValue {
   ByteBuffer GetTypeAndValueState() const;
   // Empties out, then fills it with the same bytes.
   void GetTypeAndValueState(ByteBuffer& out) const;
+  // Appends the same bytes to out.
+  void AppendTypeAndValueState(ByteBuffer& out) const;
   // Copies the same bytes to dest and returns their length. Throws
   // ExceptionNotEnoughBytesForDesiredDataType, writing nothing, when capacity
   // is too small, and ExceptionInvalidArgumentNullPointer for a null dest.
