@@ -24,6 +24,13 @@ struct UsageError {
 };
 
 void AddFormatCommands(CLI::App& app);
+void AddCabCommands(CLI::App& app);
 void AddPclXlCommands(CLI::App& app);
+void AddFilesCommands(CLI::App& app);
+void AddSettingsCommands(CLI::App& app);
+void AddJobCommands(CLI::App& app);
+void AddDemoCommand(CLI::App& app);
+void AddPrinterCommands(CLI::App& app);
+void AddRegCommands(CLI::App& app);
 
 }  // namespace w4cli

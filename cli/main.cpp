@@ -27,7 +27,14 @@ int main(int argc, char** argv) {
   app.require_subcommand(0, 1);
 
   w4cli::AddFormatCommands(app);
+  w4cli::AddCabCommands(app);
   w4cli::AddPclXlCommands(app);
+  w4cli::AddFilesCommands(app);
+  w4cli::AddSettingsCommands(app);
+  w4cli::AddJobCommands(app);
+  w4cli::AddDemoCommand(app);
+  w4cli::AddPrinterCommands(app);
+  w4cli::AddRegCommands(app);
 
   try {
     app.parse(argc, argv);
