@@ -124,7 +124,12 @@ void CabCompressedBuffer::Extract(const ByteBuffer& cabinet, std::uint32_t limit
                                   ByteBuffer& out) {
   OwnedCriticalResource lock(m_scCabCompressedBufferResource);
   ByteBuffer restored;
-  restored.reserve(std::min(limit, DeclaredFileSize(cabinet, 0)));
+  // Only a first guess: the header's size is as untrusted as the footer's,
+  // so the reservation is also held to what a cabinet of this size could
+  // plausibly give; the buffer grows with what actually comes out.
+  const std::uint64_t plausible = std::uint64_t{cabinet.size()} * 8 + 65536;
+  restored.reserve(static_cast<std::size_t>(
+      std::min<std::uint64_t>({limit, DeclaredFileSize(cabinet, 0), plausible})));
   CabBufferAsFile input(kCompressedName, const_cast<unsigned char*>(cabinet.data()),
                         static_cast<std::uint32_t>(cabinet.size()),
                         static_cast<std::uint32_t>(cabinet.size()), nullptr);
