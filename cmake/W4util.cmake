@@ -60,6 +60,8 @@ function(w4util_finish_library)
     $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/generated>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   target_link_options(w4util PRIVATE -Wl,--no-undefined)
+  # The public headers need C++20; consumers of the installed package get it too.
+  target_compile_features(w4util PUBLIC cxx_std_20)
 
   # The same objects as a static archive, for tests and benchmarks that reach
   # internals the shared library keeps hidden.
@@ -117,6 +119,15 @@ function(w4util_install)
     COMPATIBILITY SameMajorVersion)
   install(FILES ${PROJECT_BINARY_DIR}/w4utilConfig.cmake ${PROJECT_BINARY_DIR}/w4utilConfigVersion.cmake
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/w4util)
+  # The .pc file finds its prefix from where it lies, so that
+  # cmake --install --prefix (chosen after configuring) gives a working file.
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(W4UTIL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+  else()
+    file(RELATIVE_PATH _w4util_up "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
+    string(REGEX REPLACE "/$" "" _w4util_up "${_w4util_up}")
+    set(W4UTIL_PC_PREFIX "\${pcfiledir}/${_w4util_up}")
+  endif()
   configure_file(${PROJECT_SOURCE_DIR}/cmake/w4util.pc.in ${PROJECT_BINARY_DIR}/w4util.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/w4util.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endfunction()
