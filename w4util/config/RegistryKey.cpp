@@ -19,6 +19,8 @@ using namespace w4platform;
 constexpr std::uint32_t kEnumNameChars = 520;
 // A value that keeps growing between size query and read is given up on.
 constexpr int kMaxReadAttempts = 8;
+// Bytes offered to the first read of a value.
+constexpr std::uint32_t kFirstReadSize = 256;
 
 RegistryStore& Store() { return RegistryStore::Process(); }
 
@@ -176,25 +178,25 @@ bool RegistryKey::DoesValueExist(const CXString& name) const {
 }
 
 bool RegistryKey::GetValue(const CXString& name, ByteBuffer& out, std::uint32_t* type) const {
-  out.clear();
-  std::uint32_t size = 0;
-  std::uint32_t result = Store().RegQueryValueEx(GetKey(), View(name), type, nullptr, &size);
-  const bool exists = result == ERROR_SUCCESS;
-  for (int attempt = 0; exists && size != 0; ++attempt) {
+  // The first query already offers a small buffer: most values fit, and the
+  // size query and the read become one call. Larger values answer "more
+  // data" with their size, as a size query would.
+  out.resize(kFirstReadSize);
+  std::uint32_t size = kFirstReadSize;
+  std::uint32_t result = Store().RegQueryValueEx(GetKey(), View(name), type, out.data(), &size);
+  const bool exists = result == ERROR_SUCCESS || result == ERROR_MORE_DATA;
+  for (int attempt = 0; result == ERROR_MORE_DATA; ++attempt) {
+    if (attempt == kMaxReadAttempts || size > kMaxValueDataSize) break;
     out.resize(size);
     result = Store().RegQueryValueEx(GetKey(), View(name), type, out.data(), &size);
-    if (result == ERROR_SUCCESS) {
-      out.resize(size);
-      break;
-    }
-    out.clear();
-    // Changed since the size query: larger now (try again) or gone (absent).
-    if (result != ERROR_MORE_DATA || attempt + 1 == kMaxReadAttempts) break;
   }
+  if (result == ERROR_SUCCESS) {
+    out.resize(size);
+    return exists;
+  }
+  out.clear();
   switch (result) {
-    case ERROR_SUCCESS:
-      return exists;
-    case ERROR_FILE_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:  // also a value deleted since the first query
     case ERROR_ACCESS_DENIED:
     case ERROR_INVALID_HANDLE:
       return false;
