@@ -17,6 +17,7 @@ namespace {
 
 constexpr std::uint32_t kRecords = 2000;
 
+// The block as modules assemble it: records in no particular order.
 const AttributeBytesRawList& Block(std::uint32_t count = kRecords) {
   static std::map<std::uint32_t, AttributeBytesRawList> blocks;
   auto found = blocks.find(count);
@@ -26,15 +27,26 @@ const AttributeBytesRawList& Block(std::uint32_t count = kRecords) {
   return found->second;
 }
 
+// The block as the library stores it: an indexed-list state, records in
+// identifier order.
 ByteBuffer IndexedState(std::uint32_t count = kRecords) {
-  ByteBuffer state = ByteBuffer::createFromIntValue(static_cast<std::int32_t>(AttributeBytesIndexedList::kIndexedListMark));
-  state.append(Block(count).GetAttributeBytesRawListState());
-  return state;
+  AttributeBytesIndexedList list;
+  list.ImportFromRawList(Block(count));
+  return list.GetAttributeBytesIndexedListState();
 }
 
-// The floor: decode every record once, keep nothing.
-void BM_WalkRawList(benchmark::State& state) {
-  const AttributeBytesRawList& raw = Block();
+// The raw list inside the stored state: the same bytes the import reads.
+const AttributeBytesRawList& StoredRecords() {
+  static const AttributeBytesRawList raw = [] {
+    const ByteBuffer state = IndexedState();
+    AttributeBytesRawList records;
+    records.ImportAttributeBytesRawListState(state.data() + 4, static_cast<std::uint32_t>(state.size() - 4));
+    return records;
+  }();
+  return raw;
+}
+
+void Walk(benchmark::State& state, const AttributeBytesRawList& raw) {
   for (auto _ : state) {
     AttributeBytesRawListIterator it = raw.GetRawListIterator();
     while (raw.IsValidRawListIterator(it)) {
@@ -44,7 +56,24 @@ void BM_WalkRawList(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kRecords);
 }
+
+// The floor: decode every record of the stored bytes once, keep nothing.
+void BM_WalkRawList(benchmark::State& state) { Walk(state, StoredRecords()); }
 BENCHMARK(BM_WalkRawList);
+void BM_WalkUnorderedRawList(benchmark::State& state) { Walk(state, Block()); }
+BENCHMARK(BM_WalkUnorderedRawList);
+
+// A list assembled out of order pays a full descent per record.
+void BM_ImportUnorderedRawList(benchmark::State& state) {
+  const AttributeBytesRawList& raw = Block();
+  for (auto _ : state) {
+    AttributeBytesIndexedList list;
+    list.ImportFromRawList(raw);
+    benchmark::DoNotOptimize(list.GetNumberOfAttributeBytes());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kRecords);
+}
+BENCHMARK(BM_ImportUnorderedRawList);
 
 void BM_ImportIndexedList(benchmark::State& state) {
   const ByteBuffer bytes = IndexedState();
@@ -130,6 +159,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const std::string walk = "BM_WalkRawList";
   std::printf("import into the indexed list / walk: %.2fx (target <= 5)\n", reporter.Ratio("BM_ImportIndexedList", walk));
+  std::printf("import of an unordered raw list / its walk: %.2fx\n",
+              reporter.Ratio("BM_ImportUnorderedRawList", "BM_WalkUnorderedRawList"));
   std::printf("look up every identifier / walk:     %.2fx\n", reporter.Ratio("BM_LookupEveryId/2000", walk));
   std::printf("encode the indexed list / walk:      %.2fx (target <= 3)\n", reporter.Ratio("BM_EncodeIndexedList", walk));
   std::printf("copy the indexed list / walk:        %.2fx (records shared)\n", reporter.Ratio("BM_CopyIndexedList", walk));

@@ -40,7 +40,12 @@ void AttributeBytesIndexedList::AddTo(IndexedListMap& map, SharedPtr<AttributeBy
     ZELVO_THROW_NO_MESSAGE(ExceptionInvalidArgumentNullPointer, "AttributeBytesIndexedList::AddAttributeBytes");
   }
   const AttributeBytesId& id = record->GetAttributeBytesId();
-  const IndexedListMap::iterator hint = map.lower_bound(id);
+  // States written by this library are in identifier order: a record after
+  // the last one goes to the end without a descent.
+  IndexedListMap::iterator hint = map.end();
+  if (!map.empty() && !std::prev(map.end())->first->LessThan(id)) {
+    hint = map.lower_bound(id);
+  }
   if (hint != map.end() && !id.LessThan(*hint->first)) {
     ZELVO_THROW_NO_MESSAGE(ExceptionDuplicateAttributeId, "AttributeBytesIndexedList::AddAttributeBytes");
   }
