@@ -33,12 +33,12 @@ struct Json {
   enum Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = kNull;
   bool boolean = false;
   std::string text;  // string, or the number's digits
-  std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;
+  std::vector<Json> items;  // array items, or object member values
+  std::vector<std::string> names;  // object member names, one per item
 
   const Json* Member(const std::string& name) const {
-    for (const auto& m : members) {
-      if (m.first == name) return &m.second;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (names[i] == name) return &items[i];
     }
     return nullptr;
   }
@@ -100,9 +100,9 @@ class JsonReader {
       do {
         Blanks();
         if (at_ >= text_.size() || text_[at_] != '"') BadJson("expected a member name", at_);
-        std::string name = String();
+        v.names.push_back(String());
         Expect(':');
-        v.members.emplace_back(std::move(name), Value(depth + 1));
+        v.items.push_back(Value(depth + 1));
       } while (Take(','));
       Expect('}');
     } else if (c == '[') {
