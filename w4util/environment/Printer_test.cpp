@@ -124,8 +124,10 @@ TEST_F(PrinterTest, Crc32GuardedData) {
   // The stored form: CRC-32 little-endian, then the payload.
   ASSERT_NE(printer.GetPrinterDataW(u"Guarded"), nullptr);
   ASSERT_EQ(printer.GetPrinterDataSize(), 13u);
-  const auto* stored = static_cast<const unsigned char*>(printer.GetPrinterDataPtr());
-  EXPECT_EQ(std::vector<int>(stored, stored + 4), (std::vector<int>{0x26, 0x39, 0xF4, 0xCB}));
+  // The pointer lives until the next read through the object: keep a copy.
+  const ByteBuffer stored(static_cast<const unsigned char*>(printer.GetPrinterDataPtr()), 13);
+  EXPECT_EQ(std::vector<int>(stored.begin(), stored.begin() + 4),
+            (std::vector<int>{0x26, 0x39, 0xF4, 0xCB}));
 
   const auto* back = static_cast<const unsigned char*>(printer.GetCrc32PrinterData(u"Guarded"));
   ASSERT_NE(back, nullptr);
@@ -133,7 +135,7 @@ TEST_F(PrinterTest, Crc32GuardedData) {
   EXPECT_EQ(std::memcmp(back, payload, 9), 0);
   EXPECT_NE(printer.GetCrc32PrinterData(u"Office", u"Guarded"), nullptr);
 
-  ByteBuffer damaged(stored, 13);
+  ByteBuffer damaged = stored;
   damaged[7] ^= 1;
   ASSERT_EQ(printer.SetPrinterDataW(u"Guarded", REG_BINARY, damaged.data(), 13), 0u);
   EXPECT_EQ(printer.GetCrc32PrinterData(u"Guarded"), nullptr);
