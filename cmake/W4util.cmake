@@ -59,7 +59,11 @@ function(w4util_finish_library)
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
     $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/generated>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-  target_link_options(w4util PRIVATE -Wl,--no-undefined)
+  # Clang leaves the sanitizer runtimes to the executable, so a sanitized
+  # shared library has undefined symbols by design.
+  if(NOT W4UTIL_SANITIZE)
+    target_link_options(w4util PRIVATE -Wl,--no-undefined)
+  endif()
   # The public headers need C++20; consumers of the installed package get it too.
   target_compile_features(w4util PUBLIC cxx_std_20)
 
