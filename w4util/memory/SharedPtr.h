@@ -66,6 +66,9 @@ class SharedPtr {
     return SharedPtr(NewRecord(object, owns, true), AdoptTag{});
   }
 
+  // Self-assignment shares the record, so it returns early (and the count is
+  // raised before the old one drops in any case).
+  // NOLINTNEXTLINE(bugprone-unhandled-self-assignment)
   SharedPtr& operator=(const SharedPtr& other) noexcept {
     SharedPtrInfoStruct* incoming = other.m_Record;
     if (incoming == m_Record) return *this;
