@@ -246,6 +246,8 @@ CXString::CXString(const char* narrow, std::int32_t count) {
 
 CXString::~CXString() { ReleaseBlock(GetData()); }
 
+// Self-assignment shares the text, so it returns at once.
+// NOLINTNEXTLINE(bugprone-unhandled-self-assignment)
 CXString& CXString::operator=(const CXString& other) {
   if (m_pchData == other.m_pchData) return *this;
   CXStringData* mine = GetData();
