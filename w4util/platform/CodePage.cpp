@@ -46,7 +46,7 @@ class Converters {
  public:
   ~Converters() {
     for (auto& entry : table_) {
-      if (entry.second != reinterpret_cast<iconv_t>(-1)) iconv_close(entry.second);
+      if (entry.second != reinterpret_cast<iconv_t>(-1)) iconv_close(entry.second);  // NOLINT(performance-no-int-to-ptr): iconv's failure value
     }
   }
   iconv_t Get(const std::string& to, const std::string& from) {
@@ -102,7 +102,7 @@ bool MultiByteToUtf16(std::uint32_t codePage, const char* text, std::size_t leng
       return true;
     }
     iconv_t cd = ThreadConverters().Get(kUtf16Native, name);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;  // NOLINT(performance-no-int-to-ptr): iconv's failure value
     const bool cp1252 = IsWindows1252(name);
     std::u16string result(length + 4, u'\0');
     char* in = const_cast<char*>(text);
@@ -153,7 +153,7 @@ bool Utf16ToMultiByte(std::uint32_t codePage, const char16_t* text, std::size_t 
       return true;
     }
     iconv_t cd = ThreadConverters().Get(name, kUtf16Native);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;  // NOLINT(performance-no-int-to-ptr): iconv's failure value
     std::string result(length * 2 + 8, '\0');
     char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text));
     std::size_t inLeft = length * sizeof(char16_t);
