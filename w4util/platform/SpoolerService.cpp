@@ -817,7 +817,8 @@ std::uint32_t SpoolerService::EnumPrinterKey(PrinterHandle handle, std::u16strin
   const std::size_t bytes = list.size() * 2;
   *needed = static_cast<std::uint32_t>(bytes);
   if (subKeys == nullptr || size < bytes) return ERROR_MORE_DATA;
-  std::memcpy(subKeys, list.data(), bytes);
+  // bytes covers the closing pair of zero units (the check counts them as chars).
+  std::memcpy(subKeys, list.data(), bytes);  // NOLINT(bugprone-not-null-terminated-result)
   return ERROR_SUCCESS;
 }
 
