@@ -22,6 +22,8 @@
 #include "w4util/Export.h"
 #include "w4util/errors/ZelvoException.h"
 
+// Base names a class in a base-specifier, where it cannot be parenthesised.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define W4UTIL_DECLARE_EXCEPTION(Name, Base)                                                       \
   class W4UTIL_EXPORT Name : public Base {                                                         \
    public:                                                                                         \
@@ -33,6 +35,7 @@
   };                                                                                               \
   W4UTIL_EXPORT Name Get##Name(const CXString& message, const CXString& file, std::int32_t line,   \
                                const CXString& method, const ExecutionContextStack* stack)
+// NOLINTEND(bugprone-macro-parentheses)
 
 #define W4UTIL_DEFINE_EXCEPTION(Name, Code)                                           \
   CXString Name::GetExceptionTypeByNumericCode() const { return CXString(u"" Code); } \
