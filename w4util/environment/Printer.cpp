@@ -1,7 +1,5 @@
 #include "w4util/environment/Printer.h"
 
-#include <zlib.h>
-
 #include <cstring>
 #include <memory>
 #include <string>
@@ -13,6 +11,7 @@
 #include "w4util/errors/ExceptionCatalogue.h"
 #include "w4util/errors/Throw.h"
 #include "w4util/foundation/Endian.h"
+#include "w4util/files/Crc32.h"
 #include "w4util/foundation/Utf8.h"
 #include "w4util/platform/OsServices.h"
 #include "w4util/platform/SpoolerService.h"
@@ -39,9 +38,9 @@ std::u16string_view View(const char16_t* text) {
   return text != nullptr ? std::u16string_view(text) : std::u16string_view();
 }
 
-// CRC-32 of IEEE 802.3 with the register starting at 0xFFFFFFFF.
+// The register starts at 0xFFFFFFFF.
 std::uint32_t PayloadCrc(const unsigned char* data, std::uint32_t size) {
-  return static_cast<std::uint32_t>(::crc32(0L, data, size));
+  return Crc32::GetCrc(const_cast<unsigned char*>(data), size);
 }
 
 // The text in `size` bytes up to its first NUL.
