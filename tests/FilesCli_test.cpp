@@ -1,5 +1,6 @@
 // `w4util crcfile` and `w4util attrs dump` run as a user runs them, on
 // temporary files. Skipped when the tool has not been built in this tree.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -25,7 +26,7 @@ class FilesCli : public ::testing::Test {
     const fs::path root = bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
     tool_ = (root / "cli" / "w4util").string();
     if (!fs::exists(tool_, ec)) GTEST_SKIP() << "the w4util tool is not built";
-    dir_ = fs::temp_directory_path() / "w4util-files-cli";
+    dir_ = fs::temp_directory_path() / ("w4util-files-cli-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }

@@ -1,5 +1,6 @@
 // Streams written by Ghostscript's PCL XL devices must decode in our reader:
 // it is the producer nobody here wrote.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -39,7 +40,7 @@ const char* const kPages[] = {
 
 TEST(GhostscriptPclXl, ReaderDecodesGhostscriptOutput) {
   if (!HaveGhostscript()) GTEST_SKIP() << "gs is not installed";
-  const fs::path dir = fs::temp_directory_path() / ("w4util_pclxl_gs_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const fs::path dir = fs::temp_directory_path() / ("w4util_pclxl_gs_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   int index = 0;
   for (const char* page : kPages) {

@@ -1,5 +1,6 @@
 // The pclxl commands of the w4util tool, run as a user runs them. Skipped
 // when the tool has not been built in this tree.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -35,7 +36,7 @@ class PclXlCli : public ::testing::Test {
     const fs::path root = bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
     tool_ = root / "cli" / "w4util";
     if (!fs::exists(tool_, ec)) GTEST_SKIP() << "the w4util tool is not built";
-    dir_ = fs::temp_directory_path() / ("w4util_pclxl_cli_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    dir_ = fs::temp_directory_path() / ("w4util_pclxl_cli_" + std::to_string(::getpid()));
     fs::create_directories(dir_);
   }
   void TearDown() override {

@@ -1,5 +1,6 @@
 #include "w4util/foundation/Base64.h"
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -108,7 +109,7 @@ TEST(Base64, DecodingSkipsForeignCharactersAndCounts) {
 // broken one, which this encoder ends with CR LF only after a full line.
 TEST(Base64, AgreesWithPython) {
   if (std::system("python3 -c 'import base64' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is not available";
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "w4util-base64-python";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("w4util-base64-python-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::vector<std::size_t> sizes = {0, 1, 2, 3, 56, 57, 58, 59, 114, 115, 1000, 1026};
   std::mt19937 random(7);

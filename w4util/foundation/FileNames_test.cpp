@@ -1,5 +1,6 @@
 #include "w4util/foundation/FileNames.h"
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -52,7 +53,7 @@ TEST(FileNames, ModuleNamesAreFullPathsOfTheLoadedFile) {
 }
 
 TEST(FileNames, FindFilesDescendsAndMatchesWildcards) {
-  const fs::path root = fs::temp_directory_path() / "w4util-findfiles";
+  const fs::path root = fs::temp_directory_path() / ("w4util-findfiles-" + std::to_string(::getpid()));
   fs::remove_all(root);
   fs::create_directories(root / "a" / "b");
   for (const char* name : {"x.ini", "a/y.INI", "a/b/z.ini", "a/b/z.txt", "top"}) std::ofstream(root / name) << "1";

@@ -1,5 +1,6 @@
 #include "w4util/platform/Files.h"
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -18,7 +19,7 @@ using w4platform::FileOpenMode;
 class PosixFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("w4util-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+    dir_ = fs::temp_directory_path() / ("w4util-files-" + std::to_string(::getpid()) +
                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
