@@ -91,7 +91,7 @@ Kind Classify(char16_t conversion, Size size) {
   }
 }
 
-// Parses the specification after the '%' at p; '*' fields take their int
+// Parses the conversion after the '%' at p; '*' fields take their int
 // arguments here. On return p is past what was parsed.
 void ParseSpec(const char16_t*& p, FormatArgSource& args, Spec& spec) {
   spec.begin = p - 1;
