@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/SettingsBlock.h"
+#include "bench/RatioReporter.h"
 #include "w4util/attributes/AttributeBytesIndexedList.h"
 
 namespace {
@@ -122,40 +123,13 @@ void BM_CopyIndexedList(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyIndexedList);
 
-// Keeps the CPU time of every run (the median when repeated), by full name.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Iteration || median) {
-        const std::string name = run.run_name.str();
-        if (median || medians_.count(name) == 0) times_[name] = run.GetAdjustedCPUTime();
-        if (median) medians_[name] = true;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Ratio(const std::string& ours, const std::string& reference) const {
-    auto r = times_.find(reference);
-    auto o = times_.find(ours);
-    if (r == times_.end() || o == times_.end() || r->second <= 0) return 0;
-    return o->second / r->second;
-  }
-
- private:
-  std::map<std::string, double> times_;
-  std::map<std::string, bool> medians_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("settings block: %u records, %u bytes\n", kRecords, Block().GetSize());
-  RatioReporter reporter;
+  w4bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const std::string walk = "BM_WalkRawList";
   std::printf("import into the indexed list / walk: %.2fx (target <= 5)\n", reporter.Ratio("BM_ImportIndexedList", walk));

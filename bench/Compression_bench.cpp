@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "bench/RatioReporter.h"
 #include "w4util/compression/CabCompressedBuffer.h"
 
 namespace {
@@ -101,38 +102,12 @@ void BM_ZlibRoundTripReference(benchmark::State& state) {
 }
 BENCHMARK(BM_ZlibRoundTripReference)->Arg(0)->Arg(1);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Iteration || median) {
-        const std::string name = run.run_name.function_name + "/" + run.run_name.args;
-        if (median || medians_.count(name) == 0) times_[name] = run.GetAdjustedCPUTime();
-        if (median) medians_[name] = true;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Ratio(const std::string& ours, const std::string& reference) const {
-    auto o = times_.find(ours);
-    auto r = times_.find(reference);
-    if (r == times_.end() || o == times_.end() || r->second <= 0) return 0;
-    return o->second / r->second;
-  }
-
- private:
-  std::map<std::string, double> times_;
-  std::map<std::string, bool> medians_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  w4bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (int which = 0; which < 2; ++which) {
     const std::string arg = std::to_string(which);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/RatioReporter.h"
 #include "w4util/errors/UtilitiesDllPerThreadStorage.h"
 #include "w4util/memory/FixedBlockSizeMemoryPool.h"
 #include "w4util/memory/SharedPtr.h"
@@ -95,39 +96,12 @@ void BM_StdSharedPtrCreateReference(benchmark::State& state) {
 }
 BENCHMARK(BM_StdSharedPtrCreateReference);
 
-// Keeps the CPU time of every benchmark (the median when repeated).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Iteration || median) {
-        const std::string name = run.run_name.function_name;
-        if (median || medians_.count(name) == 0) times_[name] = run.GetAdjustedCPUTime();
-        if (median) medians_[name] = true;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Ratio(const std::string& reference, const std::string& ours) const {
-    auto r = times_.find(reference);
-    auto o = times_.find(ours);
-    if (r == times_.end() || o == times_.end() || o->second <= 0) return 0;
-    return r->second / o->second;
-  }
-
- private:
-  std::map<std::string, double> times_;
-  std::map<std::string, bool> medians_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  w4bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("new/delete vs pool, 16-byte blocks: %.2fx (target > 1)\n",
               reporter.Ratio("BM_NewDeleteReference", "BM_PoolAllocateFree"));
