@@ -27,6 +27,47 @@ bool ToEngineName(const CXString& text, std::string& out) {
   return true;
 }
 
+// Runs `op` on the registered file open under `handle`. An unknown handle and
+// any exception both come back as a bad-descriptor failure (-1), since the
+// engine's callbacks must not throw.
+template <typename Op>
+std::int32_t OnOpenFile(const CabFileObjectManager& manager, CXString* errorDetails,
+                        CabHandle handle, std::int32_t& error, Op op) noexcept {
+  try {
+    CabFileAgent file = manager.GetCabAbstractFile(handle, errorDetails);
+    if (!file) {
+      error = kErrorBadFileDescriptor;
+      return -1;
+    }
+    return op(*file.get());
+  } catch (...) {
+    error = kErrorBadFileDescriptor;
+    return -1;
+  }
+}
+
+// The file callbacks of either engine, handed on to the context's own.
+template <typename Engine>
+struct FileCallbacks : Engine {
+  explicit FileCallbacks(CabContext& c) : files(c) {}
+  CabHandle Open(const char* name, std::int32_t flags, std::int32_t mode,
+                 std::int32_t& error) override {
+    return files.DoOpen(name, flags, mode, error);
+  }
+  std::int32_t Read(CabHandle h, void* b, std::uint32_t n, std::int32_t& e) override {
+    return files.DoRead(h, b, n, e);
+  }
+  std::int32_t Write(CabHandle h, const void* b, std::uint32_t n, std::int32_t& e) override {
+    return files.DoWrite(h, b, n, e);
+  }
+  std::int32_t Seek(CabHandle h, std::int32_t d, std::int32_t o, std::int32_t& e) override {
+    return files.DoSeek(h, d, o, e);
+  }
+  std::int32_t Close(CabHandle h, std::int32_t& e) override { return files.DoClose(h, e); }
+
+  CabContext& files;
+};
+
 }  // namespace
 
 // ---- CabContext ----
@@ -89,82 +130,36 @@ CabHandle CabContext::DoOpen(const char* name, std::int32_t flags, std::int32_t 
 
 std::int32_t CabContext::DoRead(CabHandle handle, void* buffer, std::uint32_t count,
                                 std::int32_t& error) noexcept {
-  try {
-    CabFileAgent file = m_manager.GetCabAbstractFile(handle, &m_errorDetails);
-    if (!file) {
-      error = kErrorBadFileDescriptor;
-      return -1;
-    }
-    return file->ReadCabFile(handle, buffer, count, error);
-  } catch (...) {
-    error = kErrorBadFileDescriptor;
-    return -1;
-  }
+  return OnOpenFile(m_manager, &m_errorDetails, handle, error, [&](CabAbstractFile& file) {
+    return file.ReadCabFile(handle, buffer, count, error);
+  });
 }
 
 std::int32_t CabContext::DoWrite(CabHandle handle, const void* buffer, std::uint32_t count,
                                  std::int32_t& error) noexcept {
-  try {
-    CabFileAgent file = m_manager.GetCabAbstractFile(handle, &m_errorDetails);
-    if (!file) {
-      error = kErrorBadFileDescriptor;
-      return -1;
-    }
-    return file->WriteCabFile(handle, buffer, count, error);
-  } catch (...) {
-    error = kErrorBadFileDescriptor;
-    return -1;
-  }
+  return OnOpenFile(m_manager, &m_errorDetails, handle, error, [&](CabAbstractFile& file) {
+    return file.WriteCabFile(handle, buffer, count, error);
+  });
 }
 
 std::int32_t CabContext::DoSeek(CabHandle handle, std::int32_t distance, std::int32_t origin,
                                 std::int32_t& error) noexcept {
-  try {
-    CabFileAgent file = m_manager.GetCabAbstractFile(handle, &m_errorDetails);
-    if (!file) {
-      error = kErrorBadFileDescriptor;
-      return -1;
-    }
-    return file->SeekCabFile(handle, distance, origin, error);
-  } catch (...) {
-    error = kErrorBadFileDescriptor;
-    return -1;
-  }
+  return OnOpenFile(m_manager, &m_errorDetails, handle, error, [&](CabAbstractFile& file) {
+    return file.SeekCabFile(handle, distance, origin, error);
+  });
 }
 
 std::int32_t CabContext::DoClose(CabHandle handle, std::int32_t& error) noexcept {
-  try {
-    if (handle == kCabInvalidHandle) return -1;
-    CabFileAgent file = m_manager.GetCabAbstractFile(handle, &m_errorDetails);
-    if (!file) {
-      error = kErrorBadFileDescriptor;
-      return -1;
-    }
-    return file->CloseCabFile(handle, error);
-  } catch (...) {
-    error = kErrorBadFileDescriptor;
-    return -1;
-  }
+  if (handle == kCabInvalidHandle) return -1;
+  return OnOpenFile(m_manager, &m_errorDetails, handle, error, [&](CabAbstractFile& file) {
+    return file.CloseCabFile(handle, error);
+  });
 }
 
 // ---- compression ----
 
-struct CabCompressionContext::Callbacks final : FciCallbacks {
-  explicit Callbacks(CabCompressionContext& c) : context(c) {}
-  CabHandle Open(const char* name, std::int32_t flags, std::int32_t mode,
-                 std::int32_t& error) override {
-    return context.DoOpen(name, flags, mode, error);
-  }
-  std::int32_t Read(CabHandle h, void* b, std::uint32_t n, std::int32_t& e) override {
-    return context.DoRead(h, b, n, e);
-  }
-  std::int32_t Write(CabHandle h, const void* b, std::uint32_t n, std::int32_t& e) override {
-    return context.DoWrite(h, b, n, e);
-  }
-  std::int32_t Seek(CabHandle h, std::int32_t d, std::int32_t o, std::int32_t& e) override {
-    return context.DoSeek(h, d, o, e);
-  }
-  std::int32_t Close(CabHandle h, std::int32_t& e) override { return context.DoClose(h, e); }
+struct CabCompressionContext::Callbacks final : FileCallbacks<FciCallbacks> {
+  explicit Callbacks(CabCompressionContext& c) : FileCallbacks(c), context(c) {}
   std::int32_t Delete(const char* name, std::int32_t& e) override {
     return context.DoFciDelete(name, e);
   }
@@ -347,24 +342,8 @@ std::int32_t CabCompressionContext::DoFciGetStatus(std::uint32_t type, std::uint
 
 // ---- decompression ----
 
-struct CabDecompressionContext::Callbacks final : CabinetSystem {
-  explicit Callbacks(CabDecompressionContext& c) : context(c) {}
-  CabHandle Open(const char* name, std::int32_t flags, std::int32_t mode,
-                 std::int32_t& error) override {
-    return context.DoOpen(name, flags, mode, error);
-  }
-  std::int32_t Read(CabHandle h, void* b, std::uint32_t n, std::int32_t& e) override {
-    return context.DoRead(h, b, n, e);
-  }
-  std::int32_t Write(CabHandle h, const void* b, std::uint32_t n, std::int32_t& e) override {
-    return context.DoWrite(h, b, n, e);
-  }
-  std::int32_t Seek(CabHandle h, std::int32_t d, std::int32_t o, std::int32_t& e) override {
-    return context.DoSeek(h, d, o, e);
-  }
-  std::int32_t Close(CabHandle h, std::int32_t& e) override { return context.DoClose(h, e); }
-
-  CabDecompressionContext& context;
+struct CabDecompressionContext::Callbacks final : FileCallbacks<CabinetSystem> {
+  explicit Callbacks(CabDecompressionContext& c) : FileCallbacks(c) {}
 };
 
 CabDecompressionContext::CabDecompressionContext(CabAbstractFile& input, CabAbstractFile& output)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "w4util/platform/internal/CabinetFormat.h"
+#include "w4util/platform/internal/CabinetZlib.h"
 
 using namespace w4util_platform_internal;
 
@@ -35,30 +36,12 @@ class CallbackBuffer {
   unsigned char* m_data;
 };
 
-voidpf ZAlloc(voidpf opaque, uInt items, uInt size) {
-  const std::uint64_t total = static_cast<std::uint64_t>(items) * size;
-  if (total > std::numeric_limits<std::uint32_t>::max()) return Z_NULL;
-  return static_cast<CabinetSystem*>(opaque)->Alloc(static_cast<std::uint32_t>(total));
-}
-
-void ZFree(voidpf opaque, voidpf address) { static_cast<CabinetSystem*>(opaque)->Free(address); }
-
 struct FolderRecord {
   std::uint64_t dataStart = 0;  // offset of its first block in the temporary file
   std::uint64_t dataSize = 0;
   std::uint64_t uncompressed = 0;
   std::uint32_t blocks = 0;
   std::uint16_t type = tcompTYPE_NONE;
-};
-
-struct FileRecord {
-  std::string name;
-  std::uint32_t size = 0;
-  std::uint32_t offset = 0;
-  std::uint16_t folder = 0;
-  std::uint16_t date = 0;
-  std::uint16_t time = 0;
-  std::uint16_t attributes = 0;
 };
 
 }  // namespace
@@ -106,7 +89,7 @@ struct CabinetCompressor::Impl {
   CabHandle temp = kCabInvalidHandle;
   std::uint64_t tempSize = 0;
   std::vector<FolderRecord> folders;
-  std::vector<FileRecord> files;
+  std::vector<CfFileEntry> files;
   bool folderOpen = false;
   std::uint32_t inputFill = 0;
   std::uint32_t previousSize = 0;
@@ -233,7 +216,7 @@ bool CabinetCompressor::Impl::AddFile(const char* sourceName, const char* nameIn
     previousSize = 0;
   }
 
-  FileRecord file;
+  CfFileEntry file;
   file.name = nameInCabinet;
   file.folder = static_cast<std::uint16_t>(folders.size() - 1);
   const std::uint64_t offset = folders.back().uncompressed + inputFill;
@@ -303,7 +286,7 @@ bool CabinetCompressor::Impl::FlushCabinet() {
   const std::uint64_t filesStart =
       foldersStart + folders.size() * static_cast<std::uint64_t>(kCfFolderSize + ccab.cbReserveCFFolder);
   std::uint64_t dataStart = filesStart;
-  for (const FileRecord& file : files) dataStart += kCfFileSize + file.name.size() + 1;
+  for (const CfFileEntry& file : files) dataStart += kCfFileSize + file.name.size() + 1;
   const std::uint64_t total = dataStart + tempSize;
   if (total > std::numeric_limits<std::uint32_t>::max() || total > ccab.cb) {
     return Fail(FCIERR_CAB_FORMAT_LIMIT);
@@ -337,7 +320,7 @@ bool CabinetCompressor::Impl::FlushCabinet() {
     StoreLe16(p + 6, folder.type);
     p += kCfFolderSize + ccab.cbReserveCFFolder;
   }
-  for (const FileRecord& file : files) {
+  for (const CfFileEntry& file : files) {
     StoreLe32(p, file.size);
     StoreLe32(p + 4, file.offset);
     StoreLe16(p + 8, file.folder);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "w4util/platform/internal/CabinetFormat.h"
+#include "w4util/platform/internal/CabinetZlib.h"
 
 using namespace w4util_platform_internal;
 
@@ -22,29 +23,11 @@ constexpr std::uint32_t kHistoryBufferSize = kMszipHistory + kMaxBlockUncompress
 constexpr std::uint32_t kBlockBufferSize = kMaxDataReserve + kMaxBlockCompressed;
 constexpr std::uint32_t kMinFileEntry = kCfFileSize + 2;  // fields, one-byte name, NUL
 
-voidpf ZAlloc(voidpf opaque, uInt items, uInt size) {
-  const std::uint64_t total = static_cast<std::uint64_t>(items) * size;
-  if (total > std::numeric_limits<std::uint32_t>::max()) return Z_NULL;
-  return static_cast<CabinetSystem*>(opaque)->Alloc(static_cast<std::uint32_t>(total));
-}
-
-void ZFree(voidpf opaque, voidpf address) { static_cast<CabinetSystem*>(opaque)->Free(address); }
-
 struct Folder {
   std::uint32_t dataOffset = 0;
   std::uint16_t blocks = 0;
   std::uint16_t type = 0;
   std::uint64_t uncompressed = 0;  // sum of the blocks' declared sizes
-};
-
-struct File {
-  std::string name;
-  std::uint32_t size = 0;
-  std::uint32_t offset = 0;
-  std::uint16_t folder = 0;
-  std::uint16_t date = 0;
-  std::uint16_t time = 0;
-  std::uint16_t attributes = 0;
 };
 
 struct Header {
@@ -99,7 +82,7 @@ struct CabinetDecompressor::Impl {
 
   std::uint64_t limit = 0;  // bytes of the cabinet that may be read
   std::vector<Folder> folders;
-  std::vector<File> files;
+  std::vector<CfFileEntry> files;
   std::vector<std::uint32_t> order;  // extraction order: continued files, then by folder and offset
 
   // Decoder position: folder `current`, next block `nextBlock` at
@@ -280,7 +263,7 @@ bool CabinetDecompressor::Impl::ReadTables(CabHandle handle, const Header& heade
   }
   files.resize(header.fileCount);
   offset = header.filesOffset;
-  for (File& file : files) {
+  for (CfFileEntry& file : files) {
     unsigned char e[kCfFileSize];
     if (!ReadAt(handle, offset, e, sizeof e)) return false;
     offset += kCfFileSize;
@@ -312,14 +295,14 @@ bool CabinetDecompressor::Impl::ReadTables(CabHandle handle, const Header& heade
   }
   std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(continued), order.end(),
                    [this](std::uint32_t a, std::uint32_t b) {
-                     const File& x = files[a];
-                     const File& y = files[b];
+                     const CfFileEntry& x = files[a];
+                     const CfFileEntry& y = files[b];
                      return x.folder != y.folder ? x.folder < y.folder : x.offset < y.offset;
                    });
   std::uint32_t folder = kFolderContinuedFromPrev;
   std::uint64_t end = 0;  // where the data of the folder's files so far ends
   for (std::size_t i = continued; i < order.size(); ++i) {
-    const File& file = files[order[i]];
+    const CfFileEntry& file = files[order[i]];
     if (file.folder != folder) {
       folder = file.folder;
       end = 0;
@@ -444,7 +427,7 @@ bool CabinetDecompressor::Impl::Extract(CabHandle handle, const Header& header,
   if (notify(fdintCABINET_INFO, info) == -1) return Fail(FDIERROR_USER_ABORT);
 
   for (const std::uint32_t index : order) {
-    const File& file = files[index];
+    const CfFileEntry& file = files[index];
     FdiNotification n;
     n.psz1 = file.name.c_str();
     n.cb = static_cast<std::int32_t>(file.size);

@@ -82,6 +82,48 @@ bool AsciiCompatible(const std::string& name) {
          name.rfind("UCS", 0) != 0 && name.rfind("UTF-7", 0) != 0;
 }
 
+// Runs `cd` over `inLeft` bytes at `in` into `result`, growing it as needed,
+// and leaves it holding exactly the output. Input the converter refuses goes
+// to `substitute(in, inLeft, unit)`, which sets the one unit written in its
+// place and answers how many input bytes it stands for. `flush` appends the
+// closing shift sequence of a stateful target. False on any other failure.
+template <typename Text, typename Substitute>
+bool Convert(iconv_t cd, char* in, std::size_t inLeft, Text& result, bool flush,
+             Substitute substitute) {
+  constexpr std::size_t kUnit = sizeof(typename Text::value_type);
+  std::size_t produced = 0;
+  while (inLeft > 0) {
+    char* dst = reinterpret_cast<char*>(result.data() + produced);
+    std::size_t outLeft = (result.size() - produced) * kUnit;
+    std::size_t before = outLeft;
+    const std::size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
+    produced += (before - outLeft) / kUnit;
+    if (rc != static_cast<std::size_t>(-1)) {
+      if (flush) {
+        dst = reinterpret_cast<char*>(result.data() + produced);
+        outLeft = (result.size() - produced) * kUnit;
+        before = outLeft;
+        iconv(cd, nullptr, nullptr, &dst, &outLeft);
+        produced += (before - outLeft) / kUnit;
+      }
+      break;
+    }
+    if (errno == E2BIG) {
+      result.resize(result.size() * 2 + 8);
+    } else if (errno == EILSEQ || errno == EINVAL) {
+      if (produced + 1 > result.size()) result.resize(result.size() * 2 + 8);
+      const std::size_t skip = substitute(in, inLeft, result[produced++]);
+      in += skip;
+      inLeft -= skip;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    } else {
+      return false;
+    }
+  }
+  result.resize(produced);
+  return true;
+}
+
 }  // namespace
 
 const std::string& AnsiCodePageName() {
@@ -105,31 +147,14 @@ bool MultiByteToUtf16(std::uint32_t codePage, const char* text, std::size_t leng
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;  // NOLINT(performance-no-int-to-ptr): iconv's failure value
     const bool cp1252 = IsWindows1252(name);
     std::u16string result(length + 4, u'\0');
-    char* in = const_cast<char*>(text);
-    std::size_t inLeft = length;
-    std::size_t produced = 0;
-    while (inLeft > 0) {
-      char* dst = reinterpret_cast<char*>(result.data() + produced);
-      std::size_t outLeft = (result.size() - produced) * sizeof(char16_t);
-      std::size_t before = outLeft;
-      std::size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
-      produced += (before - outLeft) / sizeof(char16_t);
-      if (rc != static_cast<std::size_t>(-1)) break;
-      if (errno == E2BIG) {
-        result.resize(result.size() * 2 + 8);
-      } else if (errno == EILSEQ || errno == EINVAL) {
-        // Undefined or truncated sequence: substitute and skip one byte.
-        if (produced + 1 > result.size()) result.resize(result.size() * 2 + 8);
-        auto byte = static_cast<unsigned char>(*in);
-        result[produced++] = cp1252 ? static_cast<char16_t>(byte) : u'\uFFFD';
-        ++in;
-        --inLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      } else {
-        return false;
-      }
-    }
-    result.resize(produced);
+    const bool converted = Convert(
+        cd, const_cast<char*>(text), length, result, false,
+        [cp1252](const char* in, std::size_t, char16_t& unit) -> std::size_t {
+          // Undefined or truncated sequence: substitute and skip one byte.
+          unit = cp1252 ? static_cast<char16_t>(static_cast<unsigned char>(*in)) : u'\uFFFD';
+          return 1;
+        });
+    if (!converted) return false;
     out = std::move(result);
     return true;
   } catch (const std::bad_alloc&) {
@@ -155,47 +180,23 @@ bool Utf16ToMultiByte(std::uint32_t codePage, const char16_t* text, std::size_t 
     iconv_t cd = ThreadConverters().Get(name, kUtf16Native);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;  // NOLINT(performance-no-int-to-ptr): iconv's failure value
     std::string result(length * 2 + 8, '\0');
-    char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text));
-    std::size_t inLeft = length * sizeof(char16_t);
-    std::size_t produced = 0;
-    while (inLeft > 0) {
-      char* dst = result.data() + produced;
-      std::size_t outLeft = result.size() - produced;
-      std::size_t before = outLeft;
-      std::size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
-      produced += before - outLeft;
-      if (rc != static_cast<std::size_t>(-1)) {
-        // Flush any shift sequence of a stateful code page.
-        dst = result.data() + produced;
-        outLeft = result.size() - produced;
-        before = outLeft;
-        iconv(cd, nullptr, nullptr, &dst, &outLeft);
-        produced += before - outLeft;
-        break;
-      }
-      if (errno == E2BIG) {
-        result.resize(result.size() * 2 + 8);
-      } else if (errno == EILSEQ || errno == EINVAL) {
-        // Unrepresentable unit or lone surrogate: the host's default char.
-        if (produced + 1 > result.size()) result.resize(result.size() * 2 + 8);
-        result[produced++] = '?';
-        char16_t unit;
-        std::memcpy(&unit, in, sizeof unit);
-        std::size_t skip = sizeof(char16_t);
-        // A valid pair that cannot be represented is one '?', not two.
-        if (unit >= 0xD800 && unit < 0xDC00 && inLeft >= 2 * sizeof(char16_t)) {
-          char16_t next;
-          std::memcpy(&next, in + sizeof(char16_t), sizeof next);
-          if (next >= 0xDC00 && next < 0xE000) skip *= 2;
-        }
-        in += skip;
-        inLeft -= skip;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      } else {
-        return false;
-      }
-    }
-    result.resize(produced);
+    const bool converted = Convert(
+        cd, reinterpret_cast<char*>(const_cast<char16_t*>(text)), length * sizeof(char16_t),
+        result, true, [](const char* in, std::size_t inLeft, char& unit) -> std::size_t {
+          // Unrepresentable unit or lone surrogate: the host's default char.
+          unit = '?';
+          char16_t first;
+          std::memcpy(&first, in, sizeof first);
+          std::size_t skip = sizeof(char16_t);
+          // A valid pair that cannot be represented is one '?', not two.
+          if (first >= 0xD800 && first < 0xDC00 && inLeft >= 2 * sizeof(char16_t)) {
+            char16_t next;
+            std::memcpy(&next, in + sizeof(char16_t), sizeof next);
+            if (next >= 0xDC00 && next < 0xE000) skip *= 2;
+          }
+          return skip;
+        });
+    if (!converted) return false;
     out = std::move(result);
     return true;
   } catch (const std::bad_alloc&) {

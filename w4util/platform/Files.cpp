@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+
+#include "w4util/platform/ChildProcess.h"
 
 namespace w4platform {
 namespace {
@@ -288,27 +289,13 @@ int FaultInjectingFileSystem::SyncDirectory(const std::string& directory) {
 }
 
 int RunUnprivilegedInChildProcess(int (*body)(void*), void* context) {
-  std::fflush(nullptr);
-  const pid_t child = ::fork();
-  if (child < 0) return -1;
-  if (child == 0) {
+  return RunInChildProcess([body, context]() -> int {
     if (::geteuid() == 0 &&
         (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-      ::_exit(253);
+      return 253;
     }
-    int code = 255;
-    try {
-      code = body(context);
-    } catch (...) {
-      code = 254;
-    }
-    ::_exit(code & 0xFF);
-  }
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return body(context);
+  });
 }
 
 }  // namespace w4platform

@@ -18,11 +18,14 @@
 
 #include "w4util/platform/RegistryStore.h"
 #include "w4util/platform/internal/RegistryText.h"
+#include "w4util/platform/internal/RegistryTestSupport.h"
 
 extern char** environ;
 
 namespace w4platform {
 namespace {
+
+using w4util_platform_internal::TempFolder;
 
 constexpr std::uint32_t kSlots = 8;         // shared values written by everyone
 constexpr std::uint32_t kPayloadSize = 64;
@@ -193,25 +196,9 @@ int WaitChild(pid_t pid) {
   return status;
 }
 
-class TempFolder {
- public:
-  TempFolder() {
-    char tmpl[] = "/tmp/w4regt-XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 TEST(RegistryStoreThreads, ThreadsOnTwoConnectionsLoseNothing) {
   ASSERT_FALSE(kIsChild);
-  TempFolder folder;
+  TempFolder folder("w4regt");
   auto first = RegistryStore::OpenFolder(folder.path(), "threads");
   auto second = RegistryStore::OpenFolder(folder.path(), "threads");
   std::vector<int> results(4, -1);
@@ -239,7 +226,7 @@ TEST(RegistryStoreThreads, InMemoryStoreSharedByThreads) {
 }
 
 TEST(RegistryStoreThreads, FourProcessesWithTwoThreadsEachLoseNothing) {
-  TempFolder folder;
+  TempFolder folder("w4regt");
   std::vector<pid_t> children;
   for (int i = 0; i < 4; ++i) {
     const pid_t pid = SpawnChild("stress", folder.path(), std::to_string(i));
@@ -256,7 +243,7 @@ TEST(RegistryStoreThreads, FourProcessesWithTwoThreadsEachLoseNothing) {
 }
 
 TEST(RegistryStoreThreads, KilledWriterLosesNoCommittedValue) {
-  TempFolder folder;
+  TempFolder folder("w4regt");
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   const pid_t pid = SpawnChild("crash", folder.path(), std::to_string(fds[1]));

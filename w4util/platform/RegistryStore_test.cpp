@@ -11,9 +11,12 @@
 
 #include "w4util/platform/RegistryCaseFold.h"
 #include "w4util/platform/ThreadToken.h"
+#include "w4util/platform/internal/RegistryTestSupport.h"
 
 namespace w4platform {
 namespace {
+
+using w4util_platform_internal::TempFolder;
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<int> list) {
   std::vector<std::uint8_t> out;
@@ -26,23 +29,6 @@ std::vector<std::uint8_t> Utf16Bytes(std::u16string_view text) {
   std::memcpy(out.data(), text.data(), text.size() * 2);
   return out;
 }
-
-// A temporary data folder removed at the end of the test.
-class TempFolder {
- public:
-  TempFolder() {
-    char tmpl[] = "/tmp/w4reg-XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 class RegistryStoreTest : public ::testing::Test {
  protected:
@@ -481,7 +467,7 @@ TEST_F(RegistryStoreTest, BatchCommitsWholeOrNothing) {
 }
 
 TEST(RegistryStoreFiles, PersistsInWalAndDropsVolatileKeysOnANewBoot) {
-  TempFolder folder;
+  TempFolder folder("w4reg");
   {
     auto store = RegistryStore::OpenFolder(folder.path(), "boot-1");
     RegHandle stay = 0;

@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "w4util/platform/ThreadToken.h"
+#include "w4util/platform/internal/RegistryTestSupport.h"
 
 namespace w4platform {
 namespace {
+
+using w4util_platform_internal::TempFolder;
 
 class SpoolerServiceTest : public ::testing::Test {
  protected:
@@ -339,8 +342,8 @@ TEST_F(SpoolerServiceTest, JobsSubmittedReadChangedAndRemoved) {
 }
 
 TEST(SpoolerServiceFiles, QueuesAndJobsAreSharedThroughTheStoreFolder) {
-  char tmpl[] = "/tmp/w4spool-XXXXXX";
-  const std::string folder = mkdtemp(tmpl);
+  TempFolder temp("w4spool");
+  const std::string& folder = temp.path();
   auto storeA = RegistryStore::OpenFolder(folder, "boot");
   auto storeB = RegistryStore::OpenFolder(folder, "boot");
   SpoolerService a(*storeA);

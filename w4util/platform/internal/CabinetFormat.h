@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace w4util_platform_internal {
 
@@ -81,5 +82,16 @@ std::uint32_t CabChecksum(const unsigned char* data, std::size_t size, std::uint
 std::uint32_t CabDataBlockChecksum(const unsigned char* header, const unsigned char* reserve,
                                    std::uint32_t reserveSize, const unsigned char* data,
                                    std::uint32_t dataSize);
+
+// One CFFILE entry as the writer collects it and the reader decodes it.
+struct CfFileEntry {
+  std::string name;
+  std::uint32_t size = 0;
+  std::uint32_t offset = 0;  // uoffFolderStart
+  std::uint16_t folder = 0;
+  std::uint16_t date = 0;
+  std::uint16_t time = 0;
+  std::uint16_t attributes = 0;
+};
 
 }  // namespace w4util_platform_internal
