@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <vector>
 
 #include "w4util/platform/RegistryCaseFold.h"
@@ -80,6 +82,32 @@ std::u16string JobKeyName(std::uint32_t id) {
   return std::u16string(10 - std::min<std::size_t>(10, out.size()), u'0') + out;
 }
 
+std::u16string PrinterPath(const std::u16string& printer) {
+  return std::u16string(kPrinters) + u"\\" + printer;
+}
+
+std::u16string JobsPath(const std::u16string& printer) {
+  return std::u16string(kJobs) + u"\\" + printer;
+}
+
+std::u16string JobPath(const std::u16string& printer, std::uint32_t id) {
+  return JobsPath(printer) + u"\\" + JobKeyName(id);
+}
+
+// Calls `each(name, length)` for every subkey of `h` in order; stops at the
+// first failure, of the enumeration or of `each`, and answers it.
+template <typename Each>
+std::uint32_t ForEachSubKey(RegistryStore& s, RegHandle h, Each each) {
+  for (std::uint32_t i = 0;; ++i) {
+    char16_t buf[kMaxKeyNameLength + 1];
+    std::uint32_t length = kMaxKeyNameLength + 1;
+    std::uint32_t e = s.RegEnumKeyEx(h, i, buf, &length);
+    if (e == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+    if (e == ERROR_SUCCESS) e = each(buf, length);
+    if (e) return e;
+  }
+}
+
 std::u16string HostName() {
   char name[256] = {};
   if (gethostname(name, sizeof name - 1) != 0) return u"localhost";
@@ -139,6 +167,109 @@ std::uint32_t CheckRoom(std::size_t total, std::uint8_t* buffer, std::uint32_t s
   return ERROR_SUCCESS;
 }
 
+// Checks the room for a `Record` and the strings packed after it, zeroes the
+// space and answers the packer that lays the strings out; null (with `err`
+// set) when the record cannot be written.
+template <typename Record>
+std::optional<Packer> StartRecord(std::initializer_list<const std::u16string*> texts,
+                                  std::uint8_t* buffer, std::uint32_t size, std::uint32_t* needed,
+                                  std::uint32_t* err) {
+  std::size_t total = sizeof(Record);
+  for (const std::u16string* text : texts) total += Packer::Size(*text);
+  *err = CheckRoom(total, buffer, size, needed, ERROR_INSUFFICIENT_BUFFER);
+  if (*err) return std::nullopt;
+  std::memset(buffer, 0, total);
+  return Packer(buffer, sizeof(Record));
+}
+
+// The fields both job levels share: id and first texts, then the status text
+// (packed last) and the numbers.
+template <typename Record, typename JobRecord>
+void PackJobHead(Record* r, Packer& p, const JobRecord& j) {
+  r->JobId = j.id;
+  r->pPrinterName = p.String(j.printer);
+  r->pMachineName = p.String(j.machine);
+  r->pUserName = p.String(j.user);
+  r->pDocument = p.String(j.document);
+}
+
+template <typename Record, typename JobRecord>
+void PackJobTail(Record* r, Packer& p, const JobRecord& j) {
+  r->pStatus = j.statusText.empty() ? nullptr : p.String(j.statusText);
+  r->Status = j.status;
+  r->Priority = j.priority;
+  r->Position = j.position;
+  r->TotalPages = j.totalPages;
+  r->PagesPrinted = j.pagesPrinted;
+  r->Submitted = j.submitted;
+}
+
+// Lays out records read one by one (each a fixed record of `recordSize`
+// bytes followed by its strings, pointers into itself) as one answer: all
+// fixed records first, then all strings, each record's string pointers moved
+// to the strings' new place. `pointers(slot, move)` calls `move` on every
+// string pointer of the record at `slot`.
+template <typename Pointers>
+std::uint32_t PackRecords(const std::vector<std::vector<std::uint8_t>>& records,
+                          std::size_t recordSize, std::uint8_t* buffer, std::uint32_t size,
+                          std::uint32_t* needed, Pointers pointers) {
+  std::size_t total = 0;
+  for (const auto& rec : records) total += rec.size();
+  if (std::uint32_t err = CheckRoom(total, buffer, size, needed, ERROR_INSUFFICIENT_BUFFER)) {
+    return err;
+  }
+  std::size_t stringOffset = records.size() * recordSize;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::vector<std::uint8_t>& rec = records[i];
+    std::uint8_t* slot = buffer + i * recordSize;
+    std::memcpy(slot, rec.data(), recordSize);
+    std::uint8_t* strDst = buffer + stringOffset;
+    std::memcpy(strDst, rec.data() + recordSize, rec.size() - recordSize);
+    const auto rebase = [&](char16_t*& p) {
+      if (p == nullptr) return;
+      const auto off = reinterpret_cast<const std::uint8_t*>(p) - rec.data();
+      p = reinterpret_cast<char16_t*>(strDst + (off - static_cast<std::ptrdiff_t>(recordSize)));
+    };
+    pointers(slot, rebase);
+    stringOffset += rec.size() - recordSize;
+  }
+  return ERROR_SUCCESS;
+}
+
+// The values of a job's key and the job fields they hold, in the order they
+// are written. (A template so that it can name the members of the service's
+// private job record.)
+template <typename JobRecord>
+constexpr auto JobTextValues() {
+  using Field = std::u16string JobRecord::*;
+  return std::to_array<std::pair<const char16_t*, Field>>({
+      {u"MachineName", &JobRecord::machine},
+      {u"UserName", &JobRecord::user},
+      {u"Document", &JobRecord::document},
+      {u"NotifyName", &JobRecord::notify},
+      {u"Datatype", &JobRecord::datatype},
+      {u"PrintProcessor", &JobRecord::printProcessor},
+      {u"Parameters", &JobRecord::parameters},
+      {u"DriverName", &JobRecord::driver},
+      {u"StatusText", &JobRecord::statusText},
+  });
+}
+
+template <typename JobRecord>
+constexpr auto JobNumberValues() {
+  using Field = std::uint32_t JobRecord::*;
+  return std::to_array<std::pair<const char16_t*, Field>>({
+      {u"Status", &JobRecord::status},
+      {u"Priority", &JobRecord::priority},
+      {u"Order", &JobRecord::order},
+      {u"StartTime", &JobRecord::startTime},
+      {u"UntilTime", &JobRecord::untilTime},
+      {u"TotalPages", &JobRecord::totalPages},
+      {u"Size", &JobRecord::size},
+      {u"PagesPrinted", &JobRecord::pagesPrinted},
+  });
+}
+
 bool ValidQueueName(std::u16string_view name) {
   if (name.empty() || name.size() > kMaxPrinterName) return false;
   return name.find_first_of(u"\\,!") == std::u16string_view::npos &&
@@ -178,6 +309,14 @@ RegistryStore& SpoolerService::Store() {
   return store_ != nullptr ? *store_ : RegistryStore::Process();
 }
 
+PrinterHandle SpoolerService::AddHandle(Handle h) {
+  std::lock_guard lock(mutex_);
+  const PrinterHandle handle = nextHandle_;
+  nextHandle_ += 4;
+  handles_.emplace(handle, std::move(h));
+  return handle;
+}
+
 std::uint32_t SpoolerService::FindHandle(PrinterHandle handle, Handle* out) {
   {
     std::lock_guard lock(mutex_);
@@ -186,8 +325,8 @@ std::uint32_t SpoolerService::FindHandle(PrinterHandle handle, Handle* out) {
     *out = it->second;
   }
   Key key(Store());
-  const std::uint32_t err = Store().RegOpenKeyEx(
-      HKEY_LOCAL_MACHINE, std::u16string(kPrinters) + u"\\" + out->printer, 0, KEY_READ, key.out());
+  const std::uint32_t err =
+      Store().RegOpenKeyEx(HKEY_LOCAL_MACHINE, PrinterPath(out->printer), 0, KEY_READ, key.out());
   if (err == ERROR_FILE_NOT_FOUND) return ERROR_PRINTER_DELETED;
   return err;
 }
@@ -195,9 +334,8 @@ std::uint32_t SpoolerService::FindHandle(PrinterHandle handle, Handle* out) {
 std::uint32_t SpoolerService::LoadQueue(const std::u16string& name, Queue* q) {
   RegistryStore& s = Store();
   Key key(s);
-  if (std::uint32_t err = s.RegOpenKeyEx(HKEY_LOCAL_MACHINE,
-                                         std::u16string(kPrinters) + u"\\" + name, 0, KEY_READ,
-                                         key.out())) {
+  if (std::uint32_t err =
+          s.RegOpenKeyEx(HKEY_LOCAL_MACHINE, PrinterPath(name), 0, KEY_READ, key.out())) {
     return err == ERROR_FILE_NOT_FOUND ? ERROR_INVALID_PRINTER_NAME : err;
   }
   const RegHandle h = key.get();
@@ -220,8 +358,7 @@ std::uint32_t SpoolerService::LoadQueue(const std::u16string& name, Queue* q) {
   q->denied = ReadDword(s, h, u"DeniedAccess");
   Key jobs(s);
   RegKeyInfo info;
-  if (s.RegOpenKeyEx(HKEY_LOCAL_MACHINE, std::u16string(kJobs) + u"\\" + name, 0, KEY_READ,
-                     jobs.out()) == 0 &&
+  if (s.RegOpenKeyEx(HKEY_LOCAL_MACHINE, JobsPath(name), 0, KEY_READ, jobs.out()) == 0 &&
       s.RegQueryInfoKey(jobs.get(), &info) == 0) {
     q->jobs = info.subKeys;
   }
@@ -306,10 +443,7 @@ std::uint32_t SpoolerService::AddPrinter(std::uint32_t level, const PrinterInfo2
     return s.RegCreateKeyEx(h, kDriverData, 0, KEY_ALL_ACCESS, data.out(), nullptr);
   });
   if (err) return err;
-  std::lock_guard lock(mutex_);
-  *handle = nextHandle_;
-  nextHandle_ += 4;
-  handles_.emplace(*handle, Handle{name, PRINTER_ALL_ACCESS, 0});
+  *handle = AddHandle(Handle{name, PRINTER_ALL_ACCESS, 0});
   return ERROR_SUCCESS;
 }
 
@@ -319,9 +453,9 @@ std::uint32_t SpoolerService::DeletePrinter(PrinterHandle handle) {
   if (!(h.access & PRINTER_DELETE)) return ERROR_ACCESS_DENIED;
   RegistryStore& s = Store();
   return s.Batch(HKEY_LOCAL_MACHINE, [&]() -> std::uint32_t {
-    const std::uint32_t e = s.SHDeleteKey(HKEY_LOCAL_MACHINE, std::u16string(kJobs) + u"\\" + h.printer);
+    const std::uint32_t e = s.SHDeleteKey(HKEY_LOCAL_MACHINE, JobsPath(h.printer));
     if (e != ERROR_SUCCESS && e != ERROR_FILE_NOT_FOUND) return e;
-    return s.SHDeleteKey(HKEY_LOCAL_MACHINE, std::u16string(kPrinters) + u"\\" + h.printer);
+    return s.SHDeleteKey(HKEY_LOCAL_MACHINE, PrinterPath(h.printer));
   });
 }
 
@@ -336,10 +470,7 @@ std::uint32_t SpoolerService::OpenPrinter(std::u16string_view name, PrinterHandl
   std::uint32_t access = defaults != nullptr ? defaults->DesiredAccess : 0;
   if (access == 0) access = PRINTER_ACCESS_USE;
   if (access & q.denied) return ERROR_ACCESS_DENIED;
-  std::lock_guard lock(mutex_);
-  *handle = nextHandle_;
-  nextHandle_ += 4;
-  handles_.emplace(*handle, Handle{q.name, access, 0});
+  *handle = AddHandle(Handle{q.name, access, 0});
   return ERROR_SUCCESS;
 }
 
@@ -353,9 +484,8 @@ std::uint32_t SpoolerService::SetPrinterDeniedAccess(std::u16string_view name, s
   std::u16string queue;
   if (std::uint32_t err = ResolveName(name, &queue)) return err;
   Key key(s);
-  if (std::uint32_t err = s.RegOpenKeyEx(HKEY_LOCAL_MACHINE,
-                                         std::u16string(kPrinters) + u"\\" + queue, 0,
-                                         KEY_ALL_ACCESS, key.out())) {
+  if (std::uint32_t err =
+          s.RegOpenKeyEx(HKEY_LOCAL_MACHINE, PrinterPath(queue), 0, KEY_ALL_ACCESS, key.out())) {
     return err;
   }
   return WriteDword(s, key.get(), u"DeniedAccess", mask);
@@ -459,8 +589,7 @@ std::uint32_t SpoolerService::SetPrinter(PrinterHandle handle, std::uint32_t lev
   if (!(h.access & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
   RegistryStore& s = Store();
   Key key(s);
-  if (std::uint32_t err = s.RegOpenKeyEx(HKEY_LOCAL_MACHINE,
-                                         std::u16string(kPrinters) + u"\\" + h.printer, 0,
+  if (std::uint32_t err = s.RegOpenKeyEx(HKEY_LOCAL_MACHINE, PrinterPath(h.printer), 0,
                                          KEY_ALL_ACCESS, key.out())) {
     return err;
   }
@@ -472,8 +601,7 @@ std::uint32_t SpoolerService::SetPrinter(PrinterHandle handle, std::uint32_t lev
       case PRINTER_CONTROL_RESUME:
         return WriteDword(s, key.get(), u"Status", status & ~PRINTER_STATUS_PAUSED);
       case PRINTER_CONTROL_PURGE: {
-        const std::uint32_t e =
-            s.SHDeleteKey(HKEY_LOCAL_MACHINE, std::u16string(kJobs) + u"\\" + h.printer);
+        const std::uint32_t e = s.SHDeleteKey(HKEY_LOCAL_MACHINE, JobsPath(h.printer));
         return e == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : e;
       }
       default:
@@ -536,32 +664,25 @@ std::uint32_t SpoolerService::EnumPrinters(std::uint32_t flags, std::u16string_v
     const std::uint32_t err =
         s.RegOpenKeyEx(HKEY_LOCAL_MACHINE, kPrinters, 0, KEY_READ, printers.out());
     if (err != ERROR_SUCCESS && err != ERROR_FILE_NOT_FOUND) return err;
-    for (std::uint32_t i = 0; err == ERROR_SUCCESS; ++i) {
-      char16_t buf[kMaxKeyNameLength + 1];
-      std::uint32_t length = kMaxKeyNameLength + 1;
-      const std::uint32_t e = s.RegEnumKeyEx(printers.get(), i, buf, &length);
-      if (e == ERROR_NO_MORE_ITEMS) break;
-      if (e) return e;
-      names.emplace_back(buf, length);
+    if (err == ERROR_SUCCESS) {
+      if (std::uint32_t e = ForEachSubKey(
+              s, printers.get(), [&](const char16_t* n, std::uint32_t length) -> std::uint32_t {
+                names.emplace_back(n, length);
+                return ERROR_SUCCESS;
+              })) {
+        return e;
+      }
     }
   }
   // Each record is read with GetPrinter through a temporary handle, so the
   // layout is the same; records go first, strings after all of them.
   std::vector<std::vector<std::uint8_t>> records;
-  std::size_t fixed = 0;
-  std::size_t strings = 0;
   const std::size_t recordSize = level == 1   ? sizeof(PrinterInfo1)
                                  : level == 2 ? sizeof(PrinterInfo2)
                                  : level == 4 ? sizeof(PrinterInfo4)
                                               : sizeof(PrinterInfo5);
   for (const std::u16string& n : names) {
-    PrinterHandle ph = 0;
-    {
-      std::lock_guard lock(mutex_);
-      ph = nextHandle_;
-      nextHandle_ += 4;
-      handles_.emplace(ph, Handle{n, PRINTER_READ, 0});
-    }
+    const PrinterHandle ph = AddHandle(Handle{n, PRINTER_READ, 0});
     std::uint32_t need = 0;
     std::uint32_t e = GetPrinter(ph, level, nullptr, 0, &need);
     std::vector<std::uint8_t> record;
@@ -572,46 +693,29 @@ std::uint32_t SpoolerService::EnumPrinters(std::uint32_t flags, std::u16string_v
     ClosePrinter(ph);
     if (e == ERROR_PRINTER_DELETED || e == ERROR_INVALID_PRINTER_NAME) continue;  // gone meanwhile
     if (e) return e;
-    fixed += recordSize;
-    strings += record.size() - recordSize;
     records.push_back(std::move(record));
   }
-  if (std::uint32_t err = CheckRoom(fixed + strings, buffer, size, needed,
-                                    ERROR_INSUFFICIENT_BUFFER)) {
-    return err;
-  }
-  // Copy each record and move its pointers into this buffer.
-  std::size_t stringOffset = fixed;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const std::vector<std::uint8_t>& rec = records[i];
-    std::uint8_t* slot = buffer + i * recordSize;
-    std::memcpy(slot, rec.data(), recordSize);
-    std::uint8_t* strDst = buffer + stringOffset;
-    std::memcpy(strDst, rec.data() + recordSize, rec.size() - recordSize);
-    const auto rebase = [&](char16_t*& p) {
-      if (p == nullptr) return;
-      const auto off = reinterpret_cast<const std::uint8_t*>(p) - rec.data();
-      p = reinterpret_cast<char16_t*>(strDst + (off - static_cast<std::ptrdiff_t>(recordSize)));
-    };
-    if (level == 1) {
-      auto* r = reinterpret_cast<PrinterInfo1*>(slot);
-      for (char16_t** f : {&r->pDescription, &r->pName, &r->pComment}) rebase(*f);
-    } else if (level == 2) {
-      auto* r = reinterpret_cast<PrinterInfo2*>(slot);
-      for (char16_t** f : {&r->pServerName, &r->pPrinterName, &r->pShareName, &r->pPortName,
-                           &r->pDriverName, &r->pComment, &r->pLocation, &r->pSepFile,
-                           &r->pPrintProcessor, &r->pDatatype, &r->pParameters}) {
-        rebase(*f);
-      }
-    } else if (level == 4) {
-      auto* r = reinterpret_cast<PrinterInfo4*>(slot);
-      for (char16_t** f : {&r->pPrinterName, &r->pServerName}) rebase(*f);
-    } else {
-      auto* r = reinterpret_cast<PrinterInfo5*>(slot);
-      for (char16_t** f : {&r->pPrinterName, &r->pPortName}) rebase(*f);
-    }
-    stringOffset += rec.size() - recordSize;
-  }
+  const std::uint32_t err =
+      PackRecords(records, recordSize, buffer, size, needed, [&](std::uint8_t* slot, auto& move) {
+        if (level == 1) {
+          auto* r = reinterpret_cast<PrinterInfo1*>(slot);
+          for (char16_t** f : {&r->pDescription, &r->pName, &r->pComment}) move(*f);
+        } else if (level == 2) {
+          auto* r = reinterpret_cast<PrinterInfo2*>(slot);
+          for (char16_t** f : {&r->pServerName, &r->pPrinterName, &r->pShareName, &r->pPortName,
+                               &r->pDriverName, &r->pComment, &r->pLocation, &r->pSepFile,
+                               &r->pPrintProcessor, &r->pDatatype, &r->pParameters}) {
+            move(*f);
+          }
+        } else if (level == 4) {
+          auto* r = reinterpret_cast<PrinterInfo4*>(slot);
+          for (char16_t** f : {&r->pPrinterName, &r->pServerName}) move(*f);
+        } else {
+          auto* r = reinterpret_cast<PrinterInfo5*>(slot);
+          for (char16_t** f : {&r->pPrinterName, &r->pPortName}) move(*f);
+        }
+      });
+  if (err) return err;
   *returned = static_cast<std::uint32_t>(records.size());
   return ERROR_SUCCESS;
 }
@@ -619,10 +723,19 @@ std::uint32_t SpoolerService::EnumPrinters(std::uint32_t flags, std::u16string_v
 std::uint32_t SpoolerService::OpenDataKey(const Handle& h, std::u16string_view key, bool create,
                                           RegHandle* out) {
   RegistryStore& s = Store();
-  std::u16string path = std::u16string(kPrinters) + u"\\" + h.printer;
+  std::u16string path = PrinterPath(h.printer);
   if (!key.empty()) path += u"\\" + std::u16string(key);
   if (create) return s.RegCreateKeyEx(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, out, nullptr);
   return s.RegOpenKeyEx(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, out);
+}
+
+std::uint32_t SpoolerService::OpenDataKeyToChange(PrinterHandle handle, std::u16string_view key,
+                                                  RegHandle* out) {
+  if (key.empty()) return ERROR_INVALID_PARAMETER;
+  Handle h;
+  if (std::uint32_t err = FindHandle(handle, &h)) return err;
+  if (!(h.access & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
+  return OpenDataKey(h, key, true, out);
 }
 
 std::uint32_t SpoolerService::GetPrinterDataEx(PrinterHandle handle, std::u16string_view key,
@@ -656,13 +769,9 @@ std::uint32_t SpoolerService::GetPrinterData(PrinterHandle handle, std::u16strin
 std::uint32_t SpoolerService::SetPrinterDataEx(PrinterHandle handle, std::u16string_view key,
                                                std::u16string_view value, std::uint32_t type,
                                                const std::uint8_t* data, std::uint32_t size) {
-  if (key.empty()) return ERROR_INVALID_PARAMETER;
-  Handle h;
-  if (std::uint32_t err = FindHandle(handle, &h)) return err;
-  if (!(h.access & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
   RegistryStore& s = Store();
   Key k(s);
-  if (std::uint32_t err = OpenDataKey(h, key, true, k.out())) return err;
+  if (std::uint32_t err = OpenDataKeyToChange(handle, key, k.out())) return err;
   return s.RegSetValueEx(k.get(), value, type, data, size);
 }
 
@@ -674,13 +783,9 @@ std::uint32_t SpoolerService::SetPrinterData(PrinterHandle handle, std::u16strin
 
 std::uint32_t SpoolerService::DeletePrinterDataEx(PrinterHandle handle, std::u16string_view key,
                                                   std::u16string_view value) {
-  if (key.empty()) return ERROR_INVALID_PARAMETER;
-  Handle h;
-  if (std::uint32_t err = FindHandle(handle, &h)) return err;
-  if (!(h.access & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
   RegistryStore& s = Store();
   Key k(s);
-  if (std::uint32_t err = OpenDataKey(h, key, true, k.out())) return err;
+  if (std::uint32_t err = OpenDataKeyToChange(handle, key, k.out())) return err;
   return s.RegDeleteValue(k.get(), value);
 }
 
@@ -694,8 +799,7 @@ std::uint32_t SpoolerService::DeletePrinterKey(PrinterHandle handle, std::u16str
   if (std::uint32_t err = FindHandle(handle, &h)) return err;
   if (!(h.access & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
   return Store().SHDeleteKey(HKEY_LOCAL_MACHINE,
-                             std::u16string(kPrinters) + u"\\" + h.printer + u"\\" +
-                                 std::u16string(key));
+                             PrinterPath(h.printer) + u"\\" + std::u16string(key));
 }
 
 std::uint32_t SpoolerService::EnumPrinterDataEx(PrinterHandle handle, std::u16string_view key,
@@ -804,14 +908,13 @@ std::uint32_t SpoolerService::EnumPrinterKey(PrinterHandle handle, std::u16strin
   Key k(s);
   if (std::uint32_t err = OpenDataKey(h, key, false, k.out())) return err;
   std::u16string list;
-  for (std::uint32_t i = 0;; ++i) {
-    char16_t buf[kMaxKeyNameLength + 1];
-    std::uint32_t length = kMaxKeyNameLength + 1;
-    const std::uint32_t e = s.RegEnumKeyEx(k.get(), i, buf, &length);
-    if (e == ERROR_NO_MORE_ITEMS) break;
-    if (e) return e;
-    list.append(buf, length);
-    list.push_back(u'\0');
+  if (std::uint32_t e =
+          ForEachSubKey(s, k.get(), [&](const char16_t* n, std::uint32_t length) -> std::uint32_t {
+            list.append(n, length);
+            list.push_back(u'\0');
+            return ERROR_SUCCESS;
+          })) {
+    return e;
   }
   list.push_back(u'\0');
   const std::size_t bytes = list.size() * 2;
@@ -828,31 +931,14 @@ std::uint32_t SpoolerService::LoadJob(const std::u16string& printer, std::uint32
   RegistryStore& s = Store();
   Key k(s);
   const std::uint32_t err =
-      s.RegOpenKeyEx(HKEY_LOCAL_MACHINE,
-                     std::u16string(kJobs) + u"\\" + printer + u"\\" + JobKeyName(jobId), 0,
-                     KEY_READ, k.out());
+      s.RegOpenKeyEx(HKEY_LOCAL_MACHINE, JobPath(printer, jobId), 0, KEY_READ, k.out());
   if (err == ERROR_FILE_NOT_FOUND) return ERROR_INVALID_PARAMETER;
   if (err) return err;
   const RegHandle h = k.get();
   j->id = jobId;
   j->printer = printer;
-  j->machine = ReadString(s, h, u"MachineName");
-  j->user = ReadString(s, h, u"UserName");
-  j->document = ReadString(s, h, u"Document");
-  j->notify = ReadString(s, h, u"NotifyName");
-  j->datatype = ReadString(s, h, u"Datatype");
-  j->printProcessor = ReadString(s, h, u"PrintProcessor");
-  j->parameters = ReadString(s, h, u"Parameters");
-  j->driver = ReadString(s, h, u"DriverName");
-  j->statusText = ReadString(s, h, u"StatusText");
-  j->status = ReadDword(s, h, u"Status");
-  j->priority = ReadDword(s, h, u"Priority");
-  j->order = ReadDword(s, h, u"Order");
-  j->startTime = ReadDword(s, h, u"StartTime");
-  j->untilTime = ReadDword(s, h, u"UntilTime");
-  j->totalPages = ReadDword(s, h, u"TotalPages");
-  j->size = ReadDword(s, h, u"Size");
-  j->pagesPrinted = ReadDword(s, h, u"PagesPrinted");
+  for (const auto& [name, field] : JobTextValues<Job>()) j->*field = ReadString(s, h, name);
+  for (const auto& [name, field] : JobNumberValues<Job>()) j->*field = ReadDword(s, h, name);
   std::uint32_t size = sizeof(SystemTime);
   std::uint8_t raw[sizeof(SystemTime)] = {};
   if (s.RegQueryValueEx(h, u"Submitted", nullptr, raw, &size) == 0 && size == sizeof raw) {
@@ -864,30 +950,16 @@ std::uint32_t SpoolerService::LoadJob(const std::u16string& printer, std::uint32
 std::uint32_t SpoolerService::SaveJob(const Job& j) {
   RegistryStore& s = Store();
   Key k(s);
-  if (std::uint32_t err = s.RegCreateKeyEx(
-          HKEY_LOCAL_MACHINE,
-          std::u16string(kJobs) + u"\\" + j.printer + u"\\" + JobKeyName(j.id), 0, KEY_ALL_ACCESS,
-          k.out(), nullptr)) {
+  if (std::uint32_t err = s.RegCreateKeyEx(HKEY_LOCAL_MACHINE, JobPath(j.printer, j.id), 0,
+                                           KEY_ALL_ACCESS, k.out(), nullptr)) {
     return err;
   }
   const RegHandle h = k.get();
-  const std::pair<const char16_t*, const std::u16string*> texts[] = {
-      {u"MachineName", &j.machine},   {u"UserName", &j.user},
-      {u"Document", &j.document},     {u"NotifyName", &j.notify},
-      {u"Datatype", &j.datatype},     {u"PrintProcessor", &j.printProcessor},
-      {u"Parameters", &j.parameters}, {u"DriverName", &j.driver},
-      {u"StatusText", &j.statusText},
-  };
-  for (const auto& [name, text] : texts) {
-    if (std::uint32_t e = WriteString(s, h, name, *text)) return e;
+  for (const auto& [name, field] : JobTextValues<Job>()) {
+    if (std::uint32_t e = WriteString(s, h, name, j.*field)) return e;
   }
-  const std::pair<const char16_t*, std::uint32_t> numbers[] = {
-      {u"Status", j.status},         {u"Priority", j.priority},   {u"Order", j.order},
-      {u"StartTime", j.startTime},   {u"UntilTime", j.untilTime}, {u"TotalPages", j.totalPages},
-      {u"Size", j.size},             {u"PagesPrinted", j.pagesPrinted},
-  };
-  for (const auto& [name, number] : numbers) {
-    if (std::uint32_t e = WriteDword(s, h, name, number)) return e;
+  for (const auto& [name, field] : JobNumberValues<Job>()) {
+    if (std::uint32_t e = WriteDword(s, h, name, j.*field)) return e;
   }
   std::uint8_t raw[sizeof(SystemTime)];
   std::memcpy(raw, &j.submitted, sizeof raw);
@@ -898,24 +970,23 @@ std::uint32_t SpoolerService::ListJobs(const std::u16string& printer, std::vecto
   out->clear();
   RegistryStore& s = Store();
   Key k(s);
-  const std::uint32_t err = s.RegOpenKeyEx(HKEY_LOCAL_MACHINE,
-                                           std::u16string(kJobs) + u"\\" + printer, 0, KEY_READ,
-                                           k.out());
+  const std::uint32_t err =
+      s.RegOpenKeyEx(HKEY_LOCAL_MACHINE, JobsPath(printer), 0, KEY_READ, k.out());
   if (err == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
   if (err) return err;
-  for (std::uint32_t i = 0;; ++i) {
-    char16_t buf[kMaxKeyNameLength + 1];
-    std::uint32_t length = kMaxKeyNameLength + 1;
-    const std::uint32_t e = s.RegEnumKeyEx(k.get(), i, buf, &length);
-    if (e == ERROR_NO_MORE_ITEMS) break;
-    if (e) return e;
-    std::uint32_t id = 0;
-    for (std::uint32_t c = 0; c < length; ++c) id = id * 10 + static_cast<std::uint32_t>(buf[c] - u'0');
-    Job job;
-    const std::uint32_t le = LoadJob(printer, id, &job);
-    if (le == ERROR_INVALID_PARAMETER) continue;  // removed meanwhile
-    if (le) return le;
-    out->push_back(std::move(job));
+  if (std::uint32_t e =
+          ForEachSubKey(s, k.get(), [&](const char16_t* n, std::uint32_t length) -> std::uint32_t {
+            std::uint32_t id = 0;
+            for (std::uint32_t c = 0; c < length; ++c)
+              id = id * 10 + static_cast<std::uint32_t>(n[c] - u'0');
+            Job job;
+            const std::uint32_t le = LoadJob(printer, id, &job);
+            if (le == ERROR_INVALID_PARAMETER) return ERROR_SUCCESS;  // removed meanwhile
+            if (le) return le;
+            out->push_back(std::move(job));
+            return ERROR_SUCCESS;
+          })) {
+    return e;
   }
   std::sort(out->begin(), out->end(), [](const Job& a, const Job& b) {
     return a.order != b.order ? a.order < b.order : a.id < b.id;
@@ -925,8 +996,7 @@ std::uint32_t SpoolerService::ListJobs(const std::u16string& printer, std::vecto
 }
 
 std::uint32_t SpoolerService::RemoveJob(const std::u16string& printer, std::uint32_t jobId) {
-  return Store().SHDeleteKey(HKEY_LOCAL_MACHINE,
-                             std::u16string(kJobs) + u"\\" + printer + u"\\" + JobKeyName(jobId));
+  return Store().SHDeleteKey(HKEY_LOCAL_MACHINE, JobPath(printer, jobId));
 }
 
 std::uint32_t SpoolerService::StartDocPrinter(PrinterHandle handle, std::uint32_t level,
@@ -1017,16 +1087,6 @@ std::uint32_t SpoolerService::EndDocPrinter(PrinterHandle handle) {
   return err;
 }
 
-namespace {
-
-template <typename Record>
-std::size_t JobRecordSize(const std::u16string* texts, std::size_t count) {
-  std::size_t total = sizeof(Record);
-  for (std::size_t i = 0; i < count; ++i) total += Packer::Size(texts[i]);
-  return total;
-}
-
-}  // namespace
 
 std::uint32_t SpoolerService::GetJob(PrinterHandle handle, std::uint32_t jobId,
                                      std::uint32_t level, std::uint8_t* buffer,
@@ -1040,64 +1100,37 @@ std::uint32_t SpoolerService::GetJob(PrinterHandle handle, std::uint32_t jobId,
   auto it = std::find_if(jobs.begin(), jobs.end(), [&](const Job& j) { return j.id == jobId; });
   if (it == jobs.end()) return ERROR_INVALID_PARAMETER;
   const Job& j = *it;
+  std::uint32_t err = ERROR_SUCCESS;
   if (level == 1) {
-    const std::u16string texts[] = {j.printer, j.machine, j.user, j.document, j.datatype,
-                                    j.statusText};
-    const std::size_t total = JobRecordSize<JobInfo1>(texts, 6);
-    if (std::uint32_t err = CheckRoom(total, buffer, size, needed, ERROR_INSUFFICIENT_BUFFER)) {
-      return err;
-    }
-    std::memset(buffer, 0, total);
-    Packer p(buffer, sizeof(JobInfo1));
+    auto p = StartRecord<JobInfo1>(
+        {&j.printer, &j.machine, &j.user, &j.document, &j.datatype, &j.statusText}, buffer, size,
+        needed, &err);
+    if (!p) return err;
     auto* r = reinterpret_cast<JobInfo1*>(buffer);
-    r->JobId = j.id;
-    r->pPrinterName = p.String(j.printer);
-    r->pMachineName = p.String(j.machine);
-    r->pUserName = p.String(j.user);
-    r->pDocument = p.String(j.document);
-    r->pDatatype = p.String(j.datatype);
-    r->pStatus = j.statusText.empty() ? nullptr : p.String(j.statusText);
-    r->Status = j.status;
-    r->Priority = j.priority;
-    r->Position = j.position;
-    r->TotalPages = j.totalPages;
-    r->PagesPrinted = j.pagesPrinted;
-    r->Submitted = j.submitted;
+    PackJobHead(r, *p, j);
+    r->pDatatype = p->String(j.datatype);
+    PackJobTail(r, *p, j);
     return ERROR_SUCCESS;
   }
-  const std::u16string texts[] = {j.printer,        j.machine,    j.user,   j.document,
-                                  j.notify,         j.datatype,   j.printProcessor,
-                                  j.parameters,     j.driver,     j.statusText};
-  const std::size_t total = JobRecordSize<JobInfo2>(texts, 10);
-  if (std::uint32_t err = CheckRoom(total, buffer, size, needed, ERROR_INSUFFICIENT_BUFFER)) {
-    return err;
-  }
-  std::memset(buffer, 0, total);
-  Packer p(buffer, sizeof(JobInfo2));
+  auto p =
+      StartRecord<JobInfo2>({&j.printer, &j.machine, &j.user, &j.document, &j.notify, &j.datatype,
+                             &j.printProcessor, &j.parameters, &j.driver, &j.statusText},
+                            buffer, size, needed, &err);
+  if (!p) return err;
   auto* r = reinterpret_cast<JobInfo2*>(buffer);
-  r->JobId = j.id;
-  r->pPrinterName = p.String(j.printer);
-  r->pMachineName = p.String(j.machine);
-  r->pUserName = p.String(j.user);
-  r->pDocument = p.String(j.document);
-  r->pNotifyName = p.String(j.notify);
-  r->pDatatype = p.String(j.datatype);
-  r->pPrintProcessor = p.String(j.printProcessor);
-  r->pParameters = p.String(j.parameters);
-  r->pDriverName = p.String(j.driver);
+  PackJobHead(r, *p, j);
+  r->pNotifyName = p->String(j.notify);
+  r->pDatatype = p->String(j.datatype);
+  r->pPrintProcessor = p->String(j.printProcessor);
+  r->pParameters = p->String(j.parameters);
+  r->pDriverName = p->String(j.driver);
   r->pDevMode = nullptr;
-  r->pStatus = j.statusText.empty() ? nullptr : p.String(j.statusText);
+  PackJobTail(r, *p, j);
   r->pSecurityDescriptor = nullptr;
-  r->Status = j.status;
-  r->Priority = j.priority;
-  r->Position = j.position;
   r->StartTime = j.startTime;
   r->UntilTime = j.untilTime;
-  r->TotalPages = j.totalPages;
   r->Size = j.size;
-  r->Submitted = j.submitted;
   r->Time = 0;
-  r->PagesPrinted = j.pagesPrinted;
   return ERROR_SUCCESS;
 }
 
@@ -1207,39 +1240,24 @@ std::uint32_t SpoolerService::EnumJobs(PrinterHandle handle, std::uint32_t first
     records.push_back(std::move(rec));
   }
   const std::size_t recordSize = level == 1 ? sizeof(JobInfo1) : sizeof(JobInfo2);
-  std::size_t total = 0;
-  for (const auto& rec : records) total += rec.size();
-  if (std::uint32_t err = CheckRoom(total, buffer, size, needed, ERROR_INSUFFICIENT_BUFFER)) {
-    return err;
-  }
-  std::size_t stringOffset = records.size() * recordSize;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const auto& rec = records[i];
-    std::uint8_t* slot = buffer + i * recordSize;
-    std::memcpy(slot, rec.data(), recordSize);
-    std::uint8_t* strDst = buffer + stringOffset;
-    std::memcpy(strDst, rec.data() + recordSize, rec.size() - recordSize);
-    const auto rebase = [&](char16_t*& p) {
-      if (p == nullptr) return;
-      const auto off = reinterpret_cast<const std::uint8_t*>(p) - rec.data();
-      p = reinterpret_cast<char16_t*>(strDst + (off - static_cast<std::ptrdiff_t>(recordSize)));
-    };
-    if (level == 1) {
-      auto* r = reinterpret_cast<JobInfo1*>(slot);
-      for (char16_t** f : {&r->pPrinterName, &r->pMachineName, &r->pUserName, &r->pDocument,
-                           &r->pDatatype, &r->pStatus}) {
-        rebase(*f);
-      }
-    } else {
-      auto* r = reinterpret_cast<JobInfo2*>(slot);
-      for (char16_t** f : {&r->pPrinterName, &r->pMachineName, &r->pUserName, &r->pDocument,
-                           &r->pNotifyName, &r->pDatatype, &r->pPrintProcessor, &r->pParameters,
-                           &r->pDriverName, &r->pStatus}) {
-        rebase(*f);
-      }
-    }
-    stringOffset += rec.size() - recordSize;
-  }
+  const std::uint32_t err =
+      PackRecords(records, recordSize, buffer, size, needed, [&](std::uint8_t* slot, auto& move) {
+        if (level == 1) {
+          auto* r = reinterpret_cast<JobInfo1*>(slot);
+          for (char16_t** f : {&r->pPrinterName, &r->pMachineName, &r->pUserName, &r->pDocument,
+                               &r->pDatatype, &r->pStatus}) {
+            move(*f);
+          }
+        } else {
+          auto* r = reinterpret_cast<JobInfo2*>(slot);
+          for (char16_t** f : {&r->pPrinterName, &r->pMachineName, &r->pUserName, &r->pDocument,
+                               &r->pNotifyName, &r->pDatatype, &r->pPrintProcessor, &r->pParameters,
+                               &r->pDriverName, &r->pStatus}) {
+            move(*f);
+          }
+        }
+      });
+  if (err) return err;
   *returned = static_cast<std::uint32_t>(records.size());
   return ERROR_SUCCESS;
 }

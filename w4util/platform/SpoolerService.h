@@ -125,6 +125,8 @@ class W4UTIL_EXPORT SpoolerService {
   SpoolerService();
 
   RegistryStore& Store();
+  // Registers `h` under a new handle number and answers the number.
+  PrinterHandle AddHandle(Handle h);
   std::uint32_t FindHandle(PrinterHandle handle, Handle* out);
   std::uint32_t LoadQueue(const std::u16string& name, Queue* out);
   std::uint32_t LoadJob(const std::u16string& printer, std::uint32_t jobId, Job* out);
@@ -134,6 +136,10 @@ class W4UTIL_EXPORT SpoolerService {
   std::uint32_t ResolveName(std::u16string_view name, std::u16string* queue);
   std::uint32_t OpenDataKey(const Handle& h, std::u16string_view key, bool create,
                             RegHandle* out);
+  // Creates or opens a data key for a change: a named key and a handle with
+  // the administer right.
+  std::uint32_t OpenDataKeyToChange(PrinterHandle handle, std::u16string_view key,
+                                    RegHandle* out);
 
   RegistryStore* store_;  // null: follow RegistryStore::Process()
   std::mutex mutex_;

@@ -59,12 +59,8 @@ bool LocalFieldsFromSeconds(std::int64_t t, std::tm& out) noexcept {
 }
 
 bool ZoneOffsetAt(std::int64_t t, std::int32_t& offsetSeconds, bool& daylight) noexcept {
-  if (!FitsTimeT(t)) return false;
-  std::lock_guard<std::mutex> hold(ZoneLock());
-  EnsureZoneLoaded();
-  const time_t value = static_cast<time_t>(t);
   std::tm fields{};
-  if (localtime_r(&value, &fields) == nullptr) return false;
+  if (!LocalFieldsFromSeconds(t, fields)) return false;
   offsetSeconds = static_cast<std::int32_t>(fields.tm_gmtoff);
   daylight = fields.tm_isdst > 0;
   return true;
