@@ -8,6 +8,7 @@
 
 #include "w4util/foundation/TextClasses.h"
 #include "w4util/foundation/WideFormat.h"
+#include "w4util/foundation/internal/AnsiOut.h"
 #include "w4util/platform/CodePage.h"
 
 namespace {
@@ -774,24 +775,7 @@ std::vector<CXString> CXString::TokenizeUsingWhitespace() const {
 // --- conversion ---
 
 std::int32_t CXString::GetAsMultiByte(char* out, std::size_t size) const noexcept {
-  if (out != nullptr && size == 0) return 0;
-  std::string narrow;
-  if (!w4platform::Utf16ToMultiByte(w4platform::kCodePageAnsi, m_pchData, static_cast<std::size_t>(GetLength()),
-                                    narrow)) {
-    if (out != nullptr) out[0] = 0;
-    return 0;
-  }
-  const std::size_t needed = narrow.size() + 1;
-  if (needed > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return 0;
-  if (out == nullptr) return size == 0 ? static_cast<std::int32_t>(needed) : 0;
-  if (needed > size) {
-    // Too small: nothing converted, but the buffer still reads as text.
-    out[0] = 0;
-    return 0;
-  }
-  std::memcpy(out, narrow.data(), narrow.size());
-  out[needed - 1] = 0;
-  return static_cast<std::int32_t>(needed);
+  return w4util::foundation_internal::CopyOutAnsi(m_pchData, static_cast<std::size_t>(GetLength()), out, size);
 }
 
 std::vector<char> CXString::GetAsMultiByte() const {

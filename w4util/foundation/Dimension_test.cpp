@@ -7,14 +7,9 @@
 #include <string>
 
 #include "w4util/errors/ExceptionCatalogue.h"
+#include "w4util/foundation/internal/TestText.h"
 
 namespace {
-
-std::string Ascii(const CXString& text) {
-  std::string out;
-  for (std::int32_t i = 0; i < text.GetLength(); ++i) out.push_back(static_cast<char>(text[i]));
-  return out;
-}
 
 using Units = Dimension::UnitsEnum;
 

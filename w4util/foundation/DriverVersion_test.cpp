@@ -7,14 +7,9 @@
 #include <vector>
 
 #include "w4util/errors/ExceptionCatalogue.h"
+#include "w4util/foundation/internal/TestText.h"
 
 namespace {
-
-std::string Ascii(const CXString& text) {
-  std::string out;
-  for (std::int32_t i = 0; i < text.GetLength(); ++i) out.push_back(static_cast<char>(text[i]));
-  return out;
-}
 
 TEST(DriverVersion, DisplayAndWireForms) {
   const DriverVersion v(5185, 2101, 37, 1200);

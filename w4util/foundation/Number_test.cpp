@@ -7,17 +7,9 @@
 #include <limits>
 #include <string>
 
-namespace {
+#include "w4util/foundation/internal/TestText.h"
 
-// ASCII view of a text, for assertions.
-std::string Ascii(const CXString& text) {
-  std::string out;
-  for (std::int32_t i = 0; i < text.GetLength(); ++i) {
-    const char16_t ch = text[i];
-    out.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
-  }
-  return out;
-}
+namespace {
 
 // What Round answers for a decimal result r of the given sign.
 double Rounded(double r) { return r < 0 ? -(-r + 0.0000001) : r + 0.0000001; }

@@ -6,6 +6,7 @@
 #include "w4util/foundation/CXString.h"
 #include "w4util/foundation/TextClasses.h"
 #include "w4util/foundation/WideFormat.h"
+#include "w4util/foundation/internal/AnsiOut.h"
 #include "w4util/platform/CodePage.h"
 
 namespace ZelvoUtilities {
@@ -132,22 +133,10 @@ CXString GetFormatStringSpecificationFromVariableArgList(const char16_t* format)
 }
 
 std::int32_t WideCharStrToMultiByteStr(const char16_t* text, char* out, std::size_t size) noexcept {
-  if (out != nullptr && size == 0) return 0;
   if (text == nullptr) return 0;
   std::size_t length = 0;
   while (text[length] != 0) ++length;
-  std::string narrow;
-  if (!w4platform::Utf16ToMultiByte(w4platform::kCodePageAnsi, text, length, narrow)) return 0;
-  const std::size_t needed = narrow.size() + 1;
-  if (needed > 0x7FFFFFFF) return 0;
-  if (out == nullptr) return static_cast<std::int32_t>(needed);
-  if (needed > size) {
-    out[0] = 0;
-    return 0;
-  }
-  std::memcpy(out, narrow.data(), narrow.size());
-  out[needed - 1] = 0;
-  return static_cast<std::int32_t>(needed);
+  return w4util::foundation_internal::CopyOutAnsi(text, length, out, size);
 }
 
 std::int32_t MultiByteStrToWideCharStr(const char* text, char16_t* out, std::size_t size) noexcept {

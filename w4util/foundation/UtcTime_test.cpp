@@ -8,18 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "w4util/foundation/internal/TestText.h"
 #include "w4util/platform/TimeZone.h"
 
 namespace {
-
-std::string Ascii(const CXString& text) {
-  std::string out;
-  for (std::int32_t i = 0; i < text.GetLength(); ++i) {
-    const char16_t ch = text[i];
-    out.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
-  }
-  return out;
-}
 
 CXString Text(const std::string& ascii) {
   std::u16string wide(ascii.begin(), ascii.end());

@@ -5,15 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "w4util/foundation/internal/TestText.h"
 #include "w4util/platform/TimeZone.h"
 
 namespace {
-
-std::string Ascii(const CXString& text) {
-  std::string out;
-  for (std::int32_t i = 0; i < text.GetLength(); ++i) out.push_back(static_cast<char>(text[i]));
-  return out;
-}
 
 std::tm Date(int year, int month, int day) {
   std::tm tm{};

@@ -117,16 +117,6 @@ class W4UTIL_EXPORT FixedBlockSizeMemoryPool {
  private:
   friend class GlobalMemoryPoolManager;
 
-// The link in a free block's first 8 bytes. Blocks of odd sizes (12 bytes)
-// are not pointer-aligned, so the link is copied, never dereferenced.
-inline void* LoadNextFreeBlock(const void* block) noexcept {
-  void* next;
-  std::memcpy(&next, block, sizeof next);
-  return next;
-}
-inline void StoreNextFreeBlock(void* block, void* next) noexcept {
-  std::memcpy(block, &next, sizeof next);
-}
   void GetMemoryFromManager();
 
   std::uint32_t m_ValidityMark;

@@ -1,37 +1,16 @@
 #include "w4util/memory/XMutex.h"
 
-#include <vector>
+#include <cstdint>
+#include <string>
 
+#include "w4util/foundation/Utf8.h"
 #include "w4util/platform/NamedLock.h"
 
 namespace {
+// Lock names are UTF-8 on the host; a lone surrogate becomes U+FFFD.
 std::string ToUtf8(const CXString& name) {
-  std::u16string_view units(static_cast<const char16_t*>(name),
-                            static_cast<std::size_t>(name.GetLength()));
-  std::string out;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  const ByteBuffer bytes = ZelvoUtilities::UTF8_Encode(name, static_cast<std::uint32_t>(name.GetLength()));
+  return std::string(bytes.begin(), bytes.end());
 }
 }  // namespace
 

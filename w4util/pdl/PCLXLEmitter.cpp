@@ -646,13 +646,14 @@ bool PCLXLEmitter::xl_SetCharAngle(std::int16_t angle, ByteBuffer& buf) {
   return true;
 }
 
-bool PCLXLEmitter::xl_SetCharScale(float x, float y, ByteBuffer& buf) {
-  if (!m_font.dirty && m_font.scaleX == x && m_font.scaleY == y) return true;
+bool PCLXLEmitter::CharPairOp(float& cacheX, float& cacheY, float x, float y, std::uint16_t attr,
+                              std::uint8_t op, ByteBuffer& buf) {
+  if (!m_font.dirty && cacheX == x && cacheY == y) return true;
   xl_data_real32_xy(x, y, buf);
-  Attr(buf, aCharScale);
-  Put8(buf, oSetCharScale);
-  m_font.scaleX = x;
-  m_font.scaleY = y;
+  Attr(buf, attr);
+  Put8(buf, op);
+  cacheX = x;
+  cacheY = y;
   if (!m_font.dirty) {
     SInt16Attr(buf, m_font.angle, aCharAngle);
     Put8(buf, oSetCharAngle);
@@ -660,18 +661,12 @@ bool PCLXLEmitter::xl_SetCharScale(float x, float y, ByteBuffer& buf) {
   return true;
 }
 
+bool PCLXLEmitter::xl_SetCharScale(float x, float y, ByteBuffer& buf) {
+  return CharPairOp(m_font.scaleX, m_font.scaleY, x, y, aCharScale, oSetCharScale, buf);
+}
+
 bool PCLXLEmitter::xl_SetCharShear(float x, float y, ByteBuffer& buf) {
-  if (!m_font.dirty && m_font.shearX == x && m_font.shearY == y) return true;
-  xl_data_real32_xy(x, y, buf);
-  Attr(buf, aCharShear);
-  Put8(buf, oSetCharShear);
-  m_font.shearX = x;
-  m_font.shearY = y;
-  if (!m_font.dirty) {
-    SInt16Attr(buf, m_font.angle, aCharAngle);
-    Put8(buf, oSetCharAngle);
-  }
-  return true;
+  return CharPairOp(m_font.shearX, m_font.shearY, x, y, aCharShear, oSetCharShear, buf);
 }
 
 bool PCLXLEmitter::xl_SetCharBoldValue(float value, ByteBuffer& buf) {

@@ -404,6 +404,9 @@ class W4UTIL_EXPORT PCLXLEmitter {
 
   bool CachedUByteOp(std::int32_t& cache, std::uint8_t value, std::uint8_t attr, std::uint8_t op,
                      ByteBuffer& buf);
+  // Character scale and shear: an XY pair cached in cacheX/cacheY.
+  bool CharPairOp(float& cacheX, float& cacheY, float x, float y, std::uint16_t attr, std::uint8_t op,
+                  ByteBuffer& buf);
   bool SourceNull(SourceState& s, std::uint8_t attr, std::uint8_t op, ByteBuffer& buf);
   bool SourceGray(SourceState& s, std::uint8_t level, std::uint8_t op, ByteBuffer& buf);
   bool SourceRgb(SourceState& s, COLORREF color, std::uint8_t op, ByteBuffer& buf);
