@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/RatioReporter.h"
 #include "w4util/foundation/ByteBuffer.h"
 
 namespace {
@@ -80,57 +80,15 @@ void BM_MemcpyReference(benchmark::State& state) {
 }
 BENCHMARK(BM_MemcpyReference)->Unit(benchmark::kMicrosecond);
 
-// Keeps the real time of every benchmark (the median when repeated) so the
-// ratio can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) {
-        continue;
-      }
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Iteration || median) {
-        const std::string name = run.run_name.function_name;
-        if (median || medians_.count(name) == 0) {
-          times_[name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        }
-        if (median) {
-          medians_[name] = true;
-        }
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  struct Times {
-    double real;
-    double cpu;
-  };
-  std::map<std::string, Times> times_;
-
- private:
-  std::map<std::string, bool> medians_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  const auto walk = reporter.times_.find("BM_WalkMixedPrimitives");
-  const auto copy = reporter.times_.find("BM_MemcpyReference");
-  if (walk != reporter.times_.end() && copy != reporter.times_.end() && copy->second.real > 0 &&
-      copy->second.cpu > 0) {
-    std::printf(
-        "walk / memcpy of %zu bytes (%d primitives): %.2f real time, %.2f CPU time (target <= 4)\n",
-        Mixed().size(), kPrimitives, walk->second.real / copy->second.real,
-        walk->second.cpu / copy->second.cpu);
-  }
-  benchmark::Shutdown();
-  return 0;
+  return w4bench::RunAndPrintRatios(argc, argv, [](const w4bench::RatioReporter& reporter) {
+    const double real = reporter.RealRatio("BM_WalkMixedPrimitives", "BM_MemcpyReference");
+    const double cpu = reporter.Ratio("BM_WalkMixedPrimitives", "BM_MemcpyReference");
+    if (real > 0 && cpu > 0) {
+      std::printf("walk / memcpy of %zu bytes (%d primitives): %.2f real time, %.2f CPU time (target <= 4)\n",
+                  Mixed().size(), kPrimitives, real, cpu);
+    }
+  });
 }

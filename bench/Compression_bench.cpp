@@ -105,25 +105,21 @@ BENCHMARK(BM_ZlibRoundTripReference)->Arg(0)->Arg(1);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  w4bench::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  for (int which = 0; which < 2; ++which) {
-    const std::string arg = std::to_string(which);
-    const double ours = Sizes()["ours" + arg];
-    const double zlib = Sizes()["zlib" + arg];
-    // Cabinet header, folder and file entry (82 bytes for our file name) and
-    // the footer (13) once; per 32 KiB block an 8-byte header and "CK",
-    // against zlib's 2-byte header and 4-byte trailer.
-    const double blocks = static_cast<double>((Data(which).size() + 32767) / 32768);
-    const double overhead = 82 + 13 + blocks * 10 - 6;
-    std::printf("%s: time ours/zlib %.2fx (target <= 1.3); state %.0f bytes, zlib %.0f + overhead %.0f "
-                "= %.0f, excess %.2f%% (target <= 2%%)\n",
-                which == 0 ? "4 KiB settings" : "1 MiB mixed",
-                reporter.Ratio("BM_CompressedBufferRoundTrip/" + arg, "BM_ZlibRoundTripReference/" + arg),
-                ours, zlib, overhead, zlib + overhead, 100.0 * (ours - (zlib + overhead)) / zlib);
-  }
-  benchmark::Shutdown();
-  return 0;
+  return w4bench::RunAndPrintRatios(argc, argv, [](const w4bench::RatioReporter& reporter) {
+    for (int which = 0; which < 2; ++which) {
+      const std::string arg = std::to_string(which);
+      const double ours = Sizes()["ours" + arg];
+      const double zlib = Sizes()["zlib" + arg];
+      // Cabinet header, folder and file entry (82 bytes for our file name) and
+      // the footer (13) once; per 32 KiB block an 8-byte header and "CK",
+      // against zlib's 2-byte header and 4-byte trailer.
+      const double blocks = static_cast<double>((Data(which).size() + 32767) / 32768);
+      const double overhead = 82 + 13 + blocks * 10 - 6;
+      std::printf("%s: time ours/zlib %.2fx (target <= 1.3); state %.0f bytes, zlib %.0f + overhead %.0f "
+                  "= %.0f, excess %.2f%% (target <= 2%%)\n",
+                  which == 0 ? "4 KiB settings" : "1 MiB mixed",
+                  reporter.Ratio("BM_CompressedBufferRoundTrip/" + arg, "BM_ZlibRoundTripReference/" + arg),
+                  ours, zlib, overhead, zlib + overhead, 100.0 * (ours - (zlib + overhead)) / zlib);
+    }
+  });
 }

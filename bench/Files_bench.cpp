@@ -13,10 +13,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/RatioReporter.h"
 #include "bench/SettingsBlock.h"
 #include "w4util/attributes/AttributeBytesNameSpaces.h"
 #include "w4util/attributes/PersistentAttributes.h"
@@ -125,51 +125,23 @@ void BM_ZlibCompressAndUncompressReference(benchmark::State& state) {
 }
 BENCHMARK(BM_ZlibCompressAndUncompressReference)->Unit(benchmark::kMicrosecond);
 
-// Keeps the real and CPU time of every benchmark (the median when repeated).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  struct Times {
-    double real;
-    double cpu;
-  };
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Iteration || median) {
-        const std::string name = run.run_name.function_name;
-        if (median || medians_.count(name) == 0) times_[name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-        if (median) medians_[name] = true;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  void PrintRatio(const char* what, const char* a, const char* b, const char* target) const {
-    const auto x = times_.find(a);
-    const auto y = times_.find(b);
-    if (x == times_.end() || y == times_.end() || y->second.real <= 0 || y->second.cpu <= 0) return;
-    std::printf("%s: %.2f real time, %.2f CPU time (%s)\n", what, x->second.real / y->second.real,
-                x->second.cpu / y->second.cpu, target);
-  }
-
- private:
-  std::map<std::string, Times> times_;
-  std::map<std::string, bool> medians_;
-};
+// One line "what: R real time, C CPU time (target)" for a over b; nothing
+// when either did not run.
+void PrintRatio(const w4bench::RatioReporter& reporter, const char* what, const char* a, const char* b,
+                const char* target) {
+  const double real = reporter.RealRatio(a, b);
+  const double cpu = reporter.Ratio(a, b);
+  if (real <= 0 || cpu <= 0) return;
+  std::printf("%s: %.2f real time, %.2f CPU time (%s)\n", what, real, cpu, target);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio("table loop / Crc32::GetCrc on 1 MiB", "BM_CrcTableLoop", "BM_Crc32GetCrc", "target >= 4");
-  reporter.PrintRatio("Crc32::GetCrc / memcpy on 1 MiB", "BM_Crc32GetCrc", "BM_MemcpyReference", "reference");
-  reporter.PrintRatio("persistent attributes save+load / zlib compress2+uncompress", "BM_PersistentAttributesSaveAndLoad",
-                      "BM_ZlibCompressAndUncompressReference", "target <= 2");
-  benchmark::Shutdown();
-  return 0;
+  return w4bench::RunAndPrintRatios(argc, argv, [](const w4bench::RatioReporter& reporter) {
+    PrintRatio(reporter, "table loop / Crc32::GetCrc on 1 MiB", "BM_CrcTableLoop", "BM_Crc32GetCrc", "target >= 4");
+    PrintRatio(reporter, "Crc32::GetCrc / memcpy on 1 MiB", "BM_Crc32GetCrc", "BM_MemcpyReference", "reference");
+    PrintRatio(reporter, "persistent attributes save+load / zlib compress2+uncompress",
+               "BM_PersistentAttributesSaveAndLoad", "BM_ZlibCompressAndUncompressReference", "target <= 2");
+  });
 }

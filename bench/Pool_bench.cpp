@@ -99,16 +99,12 @@ BENCHMARK(BM_StdSharedPtrCreateReference);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  w4bench::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("new/delete vs pool, 16-byte blocks: %.2fx (target > 1)\n",
-              reporter.Ratio("BM_NewDeleteReference", "BM_PoolAllocateFree"));
-  std::printf("std::shared_ptr copy vs SharedPtr copy: %.2fx\n",
-              reporter.Ratio("BM_StdSharedPtrCopyReference", "BM_SharedPtrCopy"));
-  std::printf("std::shared_ptr create vs SharedPtr create: %.2fx\n",
-              reporter.Ratio("BM_StdSharedPtrCreateReference", "BM_SharedPtrCreate"));
-  benchmark::Shutdown();
-  return 0;
+  return w4bench::RunAndPrintRatios(argc, argv, [](const w4bench::RatioReporter& reporter) {
+    std::printf("new/delete vs pool, 16-byte blocks: %.2fx (target > 1)\n",
+                reporter.Ratio("BM_NewDeleteReference", "BM_PoolAllocateFree"));
+    std::printf("std::shared_ptr copy vs SharedPtr copy: %.2fx\n",
+                reporter.Ratio("BM_StdSharedPtrCopyReference", "BM_SharedPtrCopy"));
+    std::printf("std::shared_ptr create vs SharedPtr create: %.2fx\n",
+                reporter.Ratio("BM_StdSharedPtrCreateReference", "BM_SharedPtrCreate"));
+  });
 }
