@@ -238,13 +238,6 @@ int Remove(const Options& o) {
   return kExitOk;
 }
 
-CLI::App* Command(CLI::App& group, const char* name, const char* help, const std::shared_ptr<Options>& o) {
-  CLI::App* c = group.add_subcommand(name, help);
-  c->add_option("--printer", o->printer, "printer queue name")->required();
-  AddStoreOption(*c);
-  return c;
-}
-
 }  // namespace
 
 void AddJobCommands(CLI::App& app) {
@@ -253,21 +246,25 @@ void AddJobCommands(CLI::App& app) {
   group->require_subcommand(1);
   auto o = std::make_shared<Options>();
 
-  CLI::App* submit = Command(*group, "submit", "submit a job, optionally with parameters", o);
+  CLI::App* submit =
+      AddQueueCommand(*group, "submit", "submit a job, optionally with parameters", o->printer);
   submit->add_option("--document", o->document, "document name");
   submit->add_option("PARAM", o->params, "parameters ID=VALUE");
   submit->callback([o] { SetAction([o] { return Submit(*o); }); });
 
-  CLI::App* params = Command(*group, "params", "show a job's parameters as the spooler side reads them", o);
+  CLI::App* params = AddQueueCommand(
+      *group, "params", "show a job's parameters as the spooler side reads them", o->printer);
   params->add_option("--job", o->job, "job id")->required();
   params->callback([o] { SetAction([o] { return Params(*o); }); });
 
-  CLI::App* setParam = Command(*group, "set-param", "add parameters to a job (the newest entry of an id wins)", o);
+  CLI::App* setParam = AddQueueCommand(
+      *group, "set-param", "add parameters to a job (the newest entry of an id wins)", o->printer);
   setParam->add_option("--job", o->job, "job id")->required();
   setParam->add_option("PARAM", o->params, "parameters ID=VALUE")->required();
   setParam->callback([o] { SetAction([o] { return SetParam(*o); }); });
 
-  CLI::App* remove = Command(*group, "remove", "remove a job, or with --param one of its parameters", o);
+  CLI::App* remove = AddQueueCommand(
+      *group, "remove", "remove a job, or with --param one of its parameters", o->printer);
   remove->add_option("--job", o->job, "job id")->required();
   remove->add_option("--param", o->removeParam, "parameter id to remove instead of the job");
   remove->callback([o] { SetAction([o] { return Remove(*o); }); });

@@ -17,10 +17,6 @@ namespace {
 
 using namespace w4platform;
 
-struct PrinterFailure {
-  std::string text;
-};
-
 std::string SpoolerText(std::uint32_t code) {
   switch (code) {
     case ERROR_INVALID_PRINTER_NAME: return "no such printer";
@@ -40,7 +36,7 @@ std::unique_ptr<Printer> OpenQueue(const std::string& name) {
   all.DesiredAccess = PRINTER_ALL_ACCESS;
   if (!printer->TryToCreateHandle(wide.c_str(), &all) &&
       !printer->TryToCreateHandle(wide.c_str(), nullptr)) {
-    throw PrinterFailure{"no printer named \"" + name + "\""};
+    throw CommandFailure{"no printer named \"" + name + "\""};
   }
   return printer;
 }
@@ -56,7 +52,7 @@ int Add(const std::string& name, const std::string& driver, const std::string& p
   PrinterHandle handle = 0;
   const std::uint32_t result = SpoolerService::Process().AddPrinter(2, &info, &handle);
   if (result != ERROR_SUCCESS) {
-    throw PrinterFailure{"cannot add printer \"" + name + "\": " + SpoolerText(result)};
+    throw CommandFailure{"cannot add printer \"" + name + "\": " + SpoolerText(result)};
   }
   SpoolerService::Process().ClosePrinter(handle);
   return kExitOk;
@@ -76,7 +72,7 @@ int List() {
                                   static_cast<std::uint32_t>(buffer.size() * 8), &needed,
                                   &returned);
   }
-  if (result != ERROR_SUCCESS) throw PrinterFailure{"cannot list printers: " + SpoolerText(result)};
+  if (result != ERROR_SUCCESS) throw CommandFailure{"cannot list printers: " + SpoolerText(result)};
   const auto* list = reinterpret_cast<const PrinterInfo2*>(buffer.data());
   for (std::uint32_t i = 0; i < returned; ++i) {
     auto text = [](const char16_t* t) { return t ? Utf8FromUtf16(t) : std::string(); };
@@ -92,7 +88,7 @@ int Remove(const std::string& name) {
       static_cast<PrinterHandle>(reinterpret_cast<std::uintptr_t>(printer->GetPrinterHandle()));
   const std::uint32_t result = SpoolerService::Process().DeletePrinter(handle);
   if (result != ERROR_SUCCESS) {
-    throw PrinterFailure{"cannot remove printer \"" + name + "\": " + SpoolerText(result)};
+    throw CommandFailure{"cannot remove printer \"" + name + "\": " + SpoolerText(result)};
   }
   return kExitOk;
 }
@@ -102,7 +98,7 @@ int DataGet(const std::string& name, const std::string& value) {
   const std::u16string wide = Utf16FromUtf8(value);
   ByteBuffer data;
   if (!printer->GetPrinterDataW(wide.c_str(), data)) {
-    throw PrinterFailure{"printer \"" + name + "\" has no data value \"" + value + "\""};
+    throw CommandFailure{"printer \"" + name + "\" has no data value \"" + value + "\""};
   }
   std::cout << ShowValue(printer->GetPrinterDataType(), data.data(), data.size()) << "\n";
   return kExitOk;
@@ -117,7 +113,7 @@ int DataSet(const std::string& name, const std::string& value, const std::string
   const std::uint32_t result = printer->SetPrinterDataW(wide.c_str(), type, data.data(),
                                                         static_cast<std::uint32_t>(data.size()));
   if (result != ERROR_SUCCESS) {
-    throw PrinterFailure{"cannot write \"" + value + "\": " + SpoolerText(result)};
+    throw CommandFailure{"cannot write \"" + value + "\": " + SpoolerText(result)};
   }
   return kExitOk;
 }
@@ -133,19 +129,6 @@ int DataList(const std::string& name) {
               << "\n";
   }
   return kExitOk;
-}
-
-template <typename Work>
-void Act(Work work) {
-  SetAction([work] {
-    OpenChosenStore();
-    try {
-      return work();
-    } catch (const PrinterFailure& e) {
-      std::cerr << "w4util: " << e.text << "\n";
-      return kExitFailure;
-    }
-  });
 }
 
 }  // namespace
@@ -166,16 +149,16 @@ void AddPrinterCommands(CLI::App& app) {
   add->add_option("NAME", args->name, "printer name")->required();
   add->add_option("--driver", args->driver, "driver name")->capture_default_str();
   add->add_option("--port", args->port, "port name")->capture_default_str();
-  add->callback([args] { Act([args] { return Add(args->name, args->driver, args->port); }); });
+  add->callback([args] { SetStoreAction([args] { return Add(args->name, args->driver, args->port); }); });
 
   CLI::App* list = printer->add_subcommand("list", "list the queues: name, driver, port");
   AddStoreOption(*list);
-  list->callback([] { Act([] { return List(); }); });
+  list->callback([] { SetStoreAction([] { return List(); }); });
 
   CLI::App* remove = printer->add_subcommand("remove", "remove a queue");
   AddStoreOption(*remove);
   remove->add_option("NAME", args->name, "printer name")->required();
-  remove->callback([args] { Act([args] { return Remove(args->name); }); });
+  remove->callback([args] { SetStoreAction([args] { return Remove(args->name); }); });
 
   CLI::App* data = printer->add_subcommand("data", "printer data under PrinterDriverData");
   data->require_subcommand(1);
@@ -185,7 +168,7 @@ void AddPrinterCommands(CLI::App& app) {
   AddStoreOption(*get);
   get->add_option("NAME", args->name, "printer name")->required();
   get->add_option("VALUE", args->value, "value name")->required();
-  get->callback([args] { Act([args] { return DataGet(args->name, args->value); }); });
+  get->callback([args] { SetStoreAction([args] { return DataGet(args->name, args->value); }); });
 
   CLI::App* set = data->add_subcommand("set", "write one value");
   AddStoreOption(*set);
@@ -194,13 +177,13 @@ void AddPrinterCommands(CLI::App& app) {
   set->add_option("DATA", args->data, "data in the form of its type")->required();
   set->add_option("--type", args->type, "sz|dword|binary (also expand_sz, multi_sz, qword)");
   set->callback([args] {
-    Act([args] { return DataSet(args->name, args->value, args->data, args->type); });
+    SetStoreAction([args] { return DataSet(args->name, args->value, args->data, args->type); });
   });
 
   CLI::App* ls = data->add_subcommand("list", "list the values: name, type, data");
   AddStoreOption(*ls);
   ls->add_option("NAME", args->name, "printer name")->required();
-  ls->callback([args] { Act([args] { return DataList(args->name); }); });
+  ls->callback([args] { SetStoreAction([args] { return DataList(args->name); }); });
 }
 
 }  // namespace w4cli

@@ -41,11 +41,6 @@ constexpr Root kRoots[] = {
     {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
 };
 
-// A failure of the store, reported with exit code 1.
-struct StoreFailure {
-  std::string text;
-};
-
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
@@ -96,7 +91,7 @@ class OpenKey {
                : store.RegOpenKeyEx(path.root->handle, path.subKey, 0, access, &handle_);
     if (result != ERROR_SUCCESS) {
       handle_ = 0;
-      throw StoreFailure{"cannot open key " + display_ + ": " + ErrorText(result)};
+      throw CommandFailure{"cannot open key " + display_ + ": " + ErrorText(result)};
     }
   }
   ~OpenKey() {
@@ -129,12 +124,12 @@ std::vector<Value> ReadValues(RegHandle key) {
     std::uint32_t result =
         store.RegEnumValue(key, index, name.data(), &length, &v.type, nullptr, &size);
     if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS) throw StoreFailure{"cannot list values: " + ErrorText(result)};
+    if (result != ERROR_SUCCESS) throw CommandFailure{"cannot list values: " + ErrorText(result)};
     v.name.assign(name.data(), length);
     v.data.resize(size);
     result = store.RegQueryValueEx(key, v.name, &v.type, v.data.data(), &size);
     if (result == ERROR_FILE_NOT_FOUND) continue;  // gone meanwhile
-    if (result != ERROR_SUCCESS) throw StoreFailure{"cannot read value: " + ErrorText(result)};
+    if (result != ERROR_SUCCESS) throw CommandFailure{"cannot read value: " + ErrorText(result)};
     v.data.resize(size);
     values.push_back(std::move(v));
   }
@@ -149,7 +144,7 @@ std::vector<std::u16string> ReadSubKeys(RegHandle key) {
     std::uint32_t length = kMaxKeyNameLength + 1;
     const std::uint32_t result = store.RegEnumKeyEx(key, index, name, &length);
     if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS) throw StoreFailure{"cannot list keys: " + ErrorText(result)};
+    if (result != ERROR_SUCCESS) throw CommandFailure{"cannot list keys: " + ErrorText(result)};
     names.emplace_back(name, length);
   }
   return names;
@@ -173,7 +168,7 @@ int Query(const std::string& keyText, const std::string* valueText) {
       result = store.RegQueryValueEx(key.get(), name, &type, data.data(), &size);
     }
     if (result != ERROR_SUCCESS) {
-      throw StoreFailure{"cannot read value " + *valueText + " of " + path.display + ": " +
+      throw CommandFailure{"cannot read value " + *valueText + " of " + path.display + ": " +
                          ErrorText(result)};
     }
     data.resize(size);
@@ -200,7 +195,7 @@ int Set(const std::string& keyText, const std::string& valueText, const std::str
   const std::uint32_t result = RegistryStore::Process().RegSetValueEx(
       key.get(), ValueName(valueText), type, data.data(), static_cast<std::uint32_t>(data.size()));
   if (result != ERROR_SUCCESS) {
-    throw StoreFailure{"cannot write value " + valueText + ": " + ErrorText(result)};
+    throw CommandFailure{"cannot write value " + valueText + ": " + ErrorText(result)};
   }
   return kExitOk;
 }
@@ -217,7 +212,7 @@ int Delete(const std::string& keyText, const std::string* valueText) {
     result = store.SHDeleteKey(path.root->handle, path.subKey);
   }
   if (result != ERROR_SUCCESS) {
-    throw StoreFailure{"cannot delete " + (valueText ? *valueText + " of " : std::string()) +
+    throw CommandFailure{"cannot delete " + (valueText ? *valueText + " of " : std::string()) +
                        path.display + ": " + ErrorText(result)};
   }
   return kExitOk;
@@ -316,7 +311,7 @@ int Export(const std::string& keyText, const std::string* fileText) {
   std::ofstream file(*fileText, std::ios::binary | std::ios::trunc);
   file << text.str();
   file.close();
-  if (!file) throw StoreFailure{"cannot write " + *fileText};
+  if (!file) throw CommandFailure{"cannot write " + *fileText};
   return kExitOk;
 }
 
@@ -381,7 +376,7 @@ std::vector<std::uint8_t> ReadHex(const std::string& text, std::size_t line) {
 
 int Import(const std::string& fileText) {
   std::ifstream file(fileText, std::ios::binary);
-  if (!file) throw StoreFailure{"cannot read " + fileText};
+  if (!file) throw CommandFailure{"cannot read " + fileText};
   const std::string text =
       FileText(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
 
@@ -492,26 +487,12 @@ int Import(const std::string& fileText) {
       if (r != ERROR_SUCCESS) throw ImportError{number, "cannot write value: " + ErrorText(r)};
     }
   } catch (const UsageError& e) {
-    throw StoreFailure{fileText + ": " + e.text};
+    throw CommandFailure{fileText + ": " + e.text};
   } catch (const ImportError& e) {
-    throw StoreFailure{fileText + ":" + std::to_string(e.line) + ": " + e.text};
+    throw CommandFailure{fileText + ":" + std::to_string(e.line) + ": " + e.text};
   }
-  if (!headerSeen) throw StoreFailure{fileText + ": not a registry export (empty)"};
+  if (!headerSeen) throw CommandFailure{fileText + ": not a registry export (empty)"};
   return kExitOk;
-}
-
-// Runs a command with the chosen store; store failures exit 1.
-template <typename Work>
-void Act(Work work) {
-  SetAction([work] {
-    OpenChosenStore();
-    try {
-      return work();
-    } catch (const StoreFailure& e) {
-      std::cerr << "w4util: " << e.text << "\n";
-      return kExitFailure;
-    }
-  });
 }
 
 }  // namespace
@@ -533,7 +514,7 @@ void AddRegCommands(CLI::App& app) {
   CLI::Option* queryValue = query->add_option("VALUE", args->value, "value name (@: default)");
   query->callback([args, queryValue] {
     const bool one = queryValue->count() != 0;
-    Act([args, one] { return Query(args->key, one ? &args->value : nullptr); });
+    SetStoreAction([args, one] { return Query(args->key, one ? &args->value : nullptr); });
   });
 
   CLI::App* set = reg->add_subcommand("set", "write a value (the key is created when missing)");
@@ -542,7 +523,7 @@ void AddRegCommands(CLI::App& app) {
   set->add_option("VALUE", args->value, "value name (@: default)")->required();
   set->add_option("DATA", args->data, "data in the form of its type")->required();
   set->add_option("--type", args->type, "sz|expand_sz|multi_sz|dword|qword|binary|none");
-  set->callback([args] { Act([args] { return Set(args->key, args->value, args->data, args->type); }); });
+  set->callback([args] { SetStoreAction([args] { return Set(args->key, args->value, args->data, args->type); }); });
 
   CLI::App* del = reg->add_subcommand("delete", "delete a value, or a key with everything below");
   AddStoreOption(*del);
@@ -550,7 +531,7 @@ void AddRegCommands(CLI::App& app) {
   CLI::Option* delValue = del->add_option("VALUE", args->value, "value name (@: default)");
   del->callback([args, delValue] {
     const bool one = delValue->count() != 0;
-    Act([args, one] { return Delete(args->key, one ? &args->value : nullptr); });
+    SetStoreAction([args, one] { return Delete(args->key, one ? &args->value : nullptr); });
   });
 
   CLI::App* exp = reg->add_subcommand("export", "write a key and its subkeys as a .reg text");
@@ -559,13 +540,13 @@ void AddRegCommands(CLI::App& app) {
   CLI::Option* expFile = exp->add_option("FILE", args->file, "output file (default: stdout)");
   exp->callback([args, expFile] {
     const bool toFile = expFile->count() != 0;
-    Act([args, toFile] { return Export(args->key, toFile ? &args->file : nullptr); });
+    SetStoreAction([args, toFile] { return Export(args->key, toFile ? &args->file : nullptr); });
   });
 
   CLI::App* imp = reg->add_subcommand("import", "apply a .reg text to the store");
   AddStoreOption(*imp);
   imp->add_option("FILE", args->file, "the .reg file")->required();
-  imp->callback([args] { Act([args] { return Import(args->file); }); });
+  imp->callback([args] { SetStoreAction([args] { return Import(args->file); }); });
 }
 
 }  // namespace w4cli

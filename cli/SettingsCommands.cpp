@@ -417,13 +417,6 @@ int Import(const Options& o) {
   return kExitOk;
 }
 
-CLI::App* Command(CLI::App& group, const char* name, const char* help, const std::shared_ptr<Options>& o) {
-  CLI::App* c = group.add_subcommand(name, help);
-  c->add_option("--printer", o->printer, "printer queue name")->required();
-  AddStoreOption(*c);
-  return c;
-}
-
 }  // namespace
 
 void AddSettingsCommands(CLI::App& app) {
@@ -436,29 +429,34 @@ void AddSettingsCommands(CLI::App& app) {
   group->require_subcommand(1);
   auto o = std::make_shared<Options>();
 
-  CLI::App* show = Command(*group, "show", "list every setting: identifier, kind, type, value, specified", o);
+  CLI::App* show = AddQueueCommand(
+      *group, "show", "list every setting: identifier, kind, type, value, specified", o->printer);
   show->callback([o] { SetAction([o] { return Show(*o); }); });
 
-  CLI::App* get = Command(*group, "get", "show one setting", o);
+  CLI::App* get = AddQueueCommand(*group, "get", "show one setting", o->printer);
   get->add_option("IDENTIFIER", o->identifier, "the setting")->required();
   get->callback([o] { SetAction([o] { return Get(*o); }); });
 
-  CLI::App* set = Command(*group, "set", "set one setting and store the settings", o);
+  CLI::App* set =
+      AddQueueCommand(*group, "set", "set one setting and store the settings", o->printer);
   set->add_option("ASSIGNMENT", o->assignment, "IDENTIFIER=VALUE, e.g. 172=dim:210mm or s:MyFeature=str:Hello")
       ->required();
   set->add_flag("--unspecified", o->unspecified, "store the value as not specified");
   set->callback([o] { SetAction([o] { return Set(*o); }); });
 
-  CLI::App* unset = Command(*group, "unset", "remove one setting and store the settings", o);
+  CLI::App* unset =
+      AddQueueCommand(*group, "unset", "remove one setting and store the settings", o->printer);
   unset->add_option("IDENTIFIER", o->identifier, "the setting")->required();
   unset->callback([o] { SetAction([o] { return Unset(*o); }); });
 
-  CLI::App* exporter = Command(*group, "export", "write the whole set as JSON or as the stored bytes", o);
+  CLI::App* exporter = AddQueueCommand(
+      *group, "export", "write the whole set as JSON or as the stored bytes", o->printer);
   exporter->add_option("--format", o->format, "json (default) or bytes");
   exporter->add_option("--output,-o", o->output, "file to write (default: standard output)");
   exporter->callback([o] { SetAction([o] { return Export(*o); }); });
 
-  CLI::App* importer = Command(*group, "import", "replace the whole set from JSON or stored bytes", o);
+  CLI::App* importer = AddQueueCommand(
+      *group, "import", "replace the whole set from JSON or stored bytes", o->printer);
   importer->add_option("--format", o->format, "json (default) or bytes");
   importer->add_option("FILE", o->file, "file to read, - for standard input")->required();
   importer->callback([o] { SetAction([o] { return Import(*o); }); });

@@ -26,6 +26,13 @@ std::string ChosenStoreFolder() {
   return StorePath().empty() ? w4platform::RegistryStore::DefaultDataFolder() : StorePath();
 }
 
+CLI::App* AddQueueCommand(CLI::App& group, const char* name, const char* help, std::string& printer) {
+  CLI::App* command = group.add_subcommand(name, help);
+  command->add_option("--printer", printer, "printer queue name")->required();
+  AddStoreOption(*command);
+  return command;
+}
+
 void OpenChosenStore() {
   if (StorePath().empty()) return;  // the process store opens the default itself
   w4platform::RegistryStore::ReplaceProcessStore(
