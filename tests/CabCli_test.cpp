@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "tests/CliTool.h"
 
 namespace {
 
@@ -16,11 +17,8 @@ namespace fs = std::filesystem;
 class CabCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("W4UTIL_BINARY_DIR");
-    std::error_code ec;
-    const fs::path root = bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
-    m_tool = fs::absolute(root / "cli" / "w4util").string();
-    if (!fs::exists(m_tool, ec)) GTEST_SKIP() << "the w4util tool is not built";
+    m_tool = w4clitest::ToolPath();
+    if (m_tool.empty()) GTEST_SKIP() << "the w4util tool is not built";
     m_dir = fs::temp_directory_path() / ("w4util-cabcli-" + std::to_string(::getpid()));
     fs::remove_all(m_dir);
     fs::create_directories(m_dir);
@@ -30,19 +28,12 @@ class CabCli : public ::testing::Test {
   // Runs the tool; returns the exit code, stdout in `out`, stderr in `err`.
   int Run(const std::string& args, std::string& out, std::string& err) {
     const fs::path errFile = m_dir / "stderr";
-    FILE* pipe = popen(("cd '" + m_dir.string() + "' && '" + m_tool + "' " + args + " 2>'" + errFile.string() + "'").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    out.clear();
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int status = pclose(pipe);
+    const int code = w4clitest::RunShell(
+        "cd '" + m_dir.string() + "' && '" + m_tool + "' " + args + " 2>'" + errFile.string() + "'", out);
     err = Slurp(errFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return code;
   }
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
+  static std::string Slurp(const fs::path& p) { return w4clitest::ReadWholeFile(p); }
   void Write(const std::string& name, const std::string& content) {
     std::ofstream(m_dir / name, std::ios::binary) << content;
   }

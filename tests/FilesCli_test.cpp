@@ -3,13 +3,11 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
+#include "tests/CliTool.h"
 #include "w4util/attributes/AttributeBytes.h"
 #include "w4util/attributes/AttributeBytesValue.h"
 #include "w4util/attributes/PersistentAttributes.h"
@@ -21,11 +19,8 @@ namespace fs = std::filesystem;
 class FilesCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("W4UTIL_BINARY_DIR");
-    std::error_code ec;
-    const fs::path root = bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
-    tool_ = (root / "cli" / "w4util").string();
-    if (!fs::exists(tool_, ec)) GTEST_SKIP() << "the w4util tool is not built";
+    tool_ = w4clitest::ToolPath();
+    if (tool_.empty()) GTEST_SKIP() << "the w4util tool is not built";
     dir_ = fs::temp_directory_path() / ("w4util-files-cli-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
@@ -38,21 +33,13 @@ class FilesCli : public ::testing::Test {
   // Runs the tool with shell-quoted arguments; returns the exit code, fills
   // out with stdout and err with stderr.
   int Run(const std::string& args, std::string& out, std::string* err = nullptr) {
-    out.clear();
     const std::string errFile = (dir_ / "stderr").string();
-    FILE* pipe = popen(("'" + tool_ + "' " + args + " 2>'" + errFile + "'").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int status = pclose(pipe);
+    const int code = w4clitest::RunShell("'" + tool_ + "' " + args + " 2>'" + errFile + "'", out);
     if (err != nullptr) *err = Read("stderr");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return code;
   }
   std::string P(const char* name) const { return "'" + (dir_ / name).string() + "'"; }
-  std::string Read(const char* name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Read(const char* name) const { return w4clitest::ReadWholeFile(dir_ / name); }
   void Write(const char* name, const std::string& bytes) const {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
   }

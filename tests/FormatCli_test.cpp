@@ -2,35 +2,23 @@
 // built in this tree.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
-namespace {
+#include "tests/CliTool.h"
 
-namespace fs = std::filesystem;
+namespace {
 
 class FormatCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("W4UTIL_BINARY_DIR");
-    std::error_code ec;
-    const fs::path root = bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
-    tool_ = (root / "cli" / "w4util").string();
-    if (!fs::exists(tool_, ec)) GTEST_SKIP() << "the w4util tool is not built";
+    tool_ = w4clitest::ToolPath();
+    if (tool_.empty()) GTEST_SKIP() << "the w4util tool is not built";
   }
 
   // Runs the tool with shell-quoted arguments; returns the exit code and
   // fills out with stdout.
   int Run(const std::string& args, std::string& out, const std::string& env = "") {
-    out.clear();
-    FILE* pipe = popen((env + " '" + tool_ + "' format " + args + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return w4clitest::RunShell(env + " '" + tool_ + "' format " + args + " 2>/dev/null", out);
   }
 
   std::string tool_;

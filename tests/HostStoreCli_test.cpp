@@ -2,14 +2,13 @@
 // store folder of its own. Skipped when the tool has not been built in this
 // tree. The tool is found beside this test binary's build tree.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+
+#include "tests/CliTool.h"
 
 namespace {
 
@@ -18,11 +17,8 @@ namespace fs = std::filesystem;
 class HostStoreCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::error_code ec;
-    // <build>/tests/<this binary> -> <build>/cli/w4util
-    const fs::path build = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
-    tool_ = (build / "cli" / "w4util").string();
-    if (!fs::exists(tool_, ec)) GTEST_SKIP() << "the w4util tool is not built";
+    tool_ = w4clitest::ToolPath();
+    if (tool_.empty()) GTEST_SKIP() << "the w4util tool is not built";
     char tmpl[] = "/tmp/w4cli-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
@@ -38,22 +34,13 @@ class HostStoreCli : public ::testing::Test {
     const std::string errFile = (dir_ / "stderr").string();
     const std::string cmd = "'" + tool_ + "' --store '" + (dir_ / "store").string() + "' " +
                             args + " 2>'" + errFile + "'";
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (pipe == nullptr) return -1;
     std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-    const int status = pclose(pipe);
+    const int code = w4clitest::RunShell(cmd, text);
     if (out != nullptr) *out = text;
     if (err != nullptr) *err = Slurp(errFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return code;
   }
-  static std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  static std::string Slurp(const fs::path& path) { return w4clitest::ReadWholeFile(path); }
 
   std::string tool_;
   fs::path dir_;

@@ -3,18 +3,16 @@
 // through the registry store itself, beside the tool. Skipped when the tool
 // has not been built in this tree.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/CliTool.h"
 #include "w4util/platform/RegistryStore.h"
 #include "w4util/platform/SpoolerService.h"
 
@@ -25,10 +23,7 @@ using w4platform::PrinterHandle;
 using w4platform::RegistryStore;
 using w4platform::SpoolerService;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string ReadFile(const fs::path& path) { return w4clitest::ReadWholeFile(path); }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -40,11 +35,8 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 class SettingsCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("W4UTIL_BINARY_DIR");
-    std::error_code ec;
-    const fs::path root = bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
-    tool_ = (root / "cli" / "w4util").string();
-    if (!fs::exists(tool_, ec)) GTEST_SKIP() << "the w4util tool is not built";
+    tool_ = w4clitest::ToolPath();
+    if (tool_.empty()) GTEST_SKIP() << "the w4util tool is not built";
     char pattern[] = "/tmp/w4util-settings-cli-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
@@ -62,14 +54,9 @@ class SettingsCli : public ::testing::Test {
     const fs::path errFile = dir_ / "stderr.txt";
     const std::string line = "W4UTIL_HOME='" + (dir_ / "home").string() + "' '" + tool_ + "' " + command +
                              " --store '" + store_.string() + "' " + args + " 2>'" + errFile.string() + "'";
-    out.clear();
-    FILE* pipe = popen(line.c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int status = pclose(pipe);
+    const int code = w4clitest::RunShell(line, out);
     err = ReadFile(errFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return code;
   }
   int Run(const std::string& command, const std::string& args, std::string& out) {
     std::string err;
@@ -209,12 +196,9 @@ TEST_F(SettingsCli, ExportAndImportTheWholeSet) {
   const std::string check = "python3 -c \"import json,sys; d=json.load(open(sys.argv[1])); "
                             "print(len(d['settings']), d['settings'][0]['id'], d['settings'][0]['specified'])\" '" +
                             json.string() + "'";
-  FILE* pipe = popen(check.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  char line[256] = {};
-  const std::size_t n = std::fread(line, 1, sizeof line - 1, pipe);
-  ASSERT_EQ(pclose(pipe), 0);
-  EXPECT_EQ(std::string(line, n), "11 2 True\n");
+  std::string printed;
+  ASSERT_EQ(w4clitest::RunShell(check, printed), 0);
+  EXPECT_EQ(printed, "11 2 True\n");
 
   ASSERT_EQ(Run("settings show", "--printer Office", shown), 0);
   for (const char* format : {"json", "bytes"}) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/pclxl/PclXlReader.h"
+#include "tests/CliTool.h"
 
 namespace {
 
@@ -29,13 +30,8 @@ int RunTool(const std::string& cmd) {
 class PclXlCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The build tree: named by the environment, else the one holding this
-    // test (tests/ sits beside cli/).
-    const char* bin = std::getenv("W4UTIL_BINARY_DIR");
-    std::error_code ec;
-    const fs::path root = bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
-    tool_ = root / "cli" / "w4util";
-    if (!fs::exists(tool_, ec)) GTEST_SKIP() << "the w4util tool is not built";
+    tool_ = w4clitest::ToolPath();
+    if (tool_.empty()) GTEST_SKIP() << "the w4util tool is not built";
     dir_ = fs::temp_directory_path() / ("w4util_pclxl_cli_" + std::to_string(::getpid()));
     fs::create_directories(dir_);
   }
