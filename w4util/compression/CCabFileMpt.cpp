@@ -100,7 +100,9 @@ bool Run(const CXString& cabinetPath, Extraction& extraction, std::int32_t& resu
   const SetupFileCallback callback = [&extraction](std::uint32_t notification,
                                                    std::uintptr_t param1, std::uintptr_t) {
     if (notification != SPFILENOTIFY_FILEINCABINET) return 0u;
-    return extraction.OnFileInCabinet(*reinterpret_cast<FileInCabinetInfo*>(param1));
+    // The notification's first parameter carries the entry's address.
+    return extraction.OnFileInCabinet(
+        *reinterpret_cast<FileInCabinetInfo*>(param1));  // NOLINT(performance-no-int-to-ptr)
   };
   const bool iterated = SetupIterateCabinet(cabinetPath, 0, callback, lastError);
   if (!iterated) {

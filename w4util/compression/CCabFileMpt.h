@@ -15,7 +15,8 @@
 #include "w4util/Export.h"
 #include "w4util/foundation/CXString.h"
 
-enum _CAB_OverwriteFlags : std::int32_t {
+// The name is the published interface's, reserved spelling and all.
+enum _CAB_OverwriteFlags : std::int32_t {  // NOLINT(bugprone-reserved-identifier)
   CAB_OVERWRITE_NEVER = 0,
   // Replace unless the existing file has the entry's date and time.
   CAB_OVERWRITE_IF_DIFFERENT = 1,

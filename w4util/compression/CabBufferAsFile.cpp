@@ -124,7 +124,9 @@ std::int32_t CabBufferAsFile::SeekCabFile(std::int64_t handle, std::int32_t dist
     error = kErrorBadFileDescriptor;
     AppendErrorDetails(ZelvoUtilities::SafeFormatString(
         u"CabBufferAsFile::SeekCabFile(0x%p, %ld, 0x%x): illegal seek position results! ",
-        reinterpret_cast<void*>(static_cast<std::intptr_t>(handle)), distance, origin));
+        // The handle is printed as the pointer it stands for.
+        reinterpret_cast<void*>(static_cast<std::intptr_t>(handle)),  // NOLINT(performance-no-int-to-ptr)
+        distance, origin));
     return -1;
   }
   instance.SetSeekPosition(static_cast<std::int32_t>(target));

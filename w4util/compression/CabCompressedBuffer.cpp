@@ -168,7 +168,8 @@ void CabCompressedBuffer::MakeZlibDataLookLikeCabinetData(const ByteBuffer& zlib
   const auto blockSize = static_cast<std::uint16_t>(zlibData.size());
   unsigned char header[kWrapHeaderSize] = {};
   using namespace w4util::little_endian;
-  std::memcpy(header, "MSCF", 4);
+  static constexpr unsigned char kSignature[4] = {'M', 'S', 'C', 'F'};
+  std::memcpy(header, kSignature, sizeof kSignature);
   Store32(header + 8, kWrapHeaderSize + blockSize);
   Store32(header + 16, kWrapFirstFile);
   header[24] = 3;

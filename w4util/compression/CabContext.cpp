@@ -185,7 +185,11 @@ CabCompressionContext::CabCompressionContext(CabAbstractFile& input, CabAbstract
     : CabContext(input, output), m_callbacks(std::make_unique<Callbacks>(*this)) {}
 
 CabCompressionContext::~CabCompressionContext() {
-  if (m_handle) CloseCabinetContext(false);
+  // Teardown after a failure: its own failure has nowhere to go.
+  try {
+    if (m_handle) CloseCabinetContext(false);
+  } catch (...) {
+  }
 }
 
 void CabCompressionContext::CompressSourceFile() {
@@ -350,7 +354,11 @@ CabDecompressionContext::CabDecompressionContext(CabAbstractFile& input, CabAbst
     : CabContext(input, output), m_callbacks(std::make_unique<Callbacks>(*this)) {}
 
 CabDecompressionContext::~CabDecompressionContext() {
-  if (m_handle) CloseCabinetContext(false);
+  // Teardown after a failure: its own failure has nowhere to go.
+  try {
+    if (m_handle) CloseCabinetContext(false);
+  } catch (...) {
+  }
 }
 
 void CabDecompressionContext::DecompressSourceFile() {

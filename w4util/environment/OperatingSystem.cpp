@@ -320,7 +320,7 @@ HINSTANCE OperatingSystem::ReleaseModule() {
 }
 
 CXString OperatingSystem::GetNameOfModule(HMODULE module, bool fullPath) {
-  const CXString name = Wide(SharedModuleFileName(reinterpret_cast<void*>(module)));
+  CXString name = Wide(SharedModuleFileName(reinterpret_cast<void*>(module)));
   if (fullPath) return name;
   std::int32_t cut = -1;
   for (std::int32_t i = 0; i < name.GetLength(); ++i) {

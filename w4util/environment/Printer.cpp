@@ -31,7 +31,8 @@ PrinterHandle ToHandle(void* handle) {
 }
 
 void* FromHandle(PrinterHandle handle) {
-  return reinterpret_cast<void*>(static_cast<std::uintptr_t>(handle));
+  // Handles are addresses kept as integers by the spooler layer.
+  return reinterpret_cast<void*>(static_cast<std::uintptr_t>(handle));  // NOLINT(performance-no-int-to-ptr)
 }
 
 std::u16string_view View(const char16_t* text) {
@@ -148,7 +149,7 @@ void* Printer::GetPrinterHandle(bool throwIfInvalid) const {
 }
 
 bool Printer::IsValidHandle(void* handle) noexcept {
-  return handle != nullptr && handle != reinterpret_cast<void*>(~std::uintptr_t{0});
+  return handle != nullptr && reinterpret_cast<std::uintptr_t>(handle) != ~std::uintptr_t{0};
 }
 
 bool Printer::IsHiddenGuidPrinter(const char16_t* name) {
@@ -516,7 +517,7 @@ CXString ConvertPortNameToRegistryKey(const CXString& portName) {
 CXString CombinePrinterNameAndPortIntoRegistryKey(const CXString& printerName,
                                                   const CXString& portName, void* printer) {
   const CXString printerKey = ConvertPrinterNameToRegistryKey(printerName, printer);
-  const CXString portKey = ConvertPortNameToRegistryKey(portName);
+  CXString portKey = ConvertPortNameToRegistryKey(portName);
   if (printerKey.IsEmpty()) return portKey;
   return printerKey + u"\\" + portKey;
 }

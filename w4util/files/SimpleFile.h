@@ -33,7 +33,8 @@
 
 class W4UTIL_EXPORT SimpleFile {
  public:
-  enum _CharacterEncodingMode : std::int32_t {
+  // The name is the published interface's, reserved spelling and all.
+  enum _CharacterEncodingMode : std::int32_t {  // NOLINT(bugprone-reserved-identifier)
     CharacterEncodingUnchanged = 0,
     CharacterEncodingRemoveByteOrderMark = 1,
   };

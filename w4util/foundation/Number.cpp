@@ -40,7 +40,7 @@ std::int64_t TruncateToInt64(double x) {
 }
 
 void AppendDecimal(std::u16string& out, std::int64_t value) {
-  char digits[24];
+  char digits[24] = {};
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
   for (const char* p = digits; p != result.ptr; ++p) out.push_back(static_cast<char16_t>(*p));
 }

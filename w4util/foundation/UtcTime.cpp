@@ -7,6 +7,7 @@
 #include <locale>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 #include "w4util/foundation/CivilTime.h"
 #include "w4util/platform/TimeZone.h"
@@ -171,7 +172,7 @@ std::wstring ToWide(const CXString& text) {
 CXString FromWide(const std::wstring& text) {
   std::u16string out;
   for (const wchar_t ch : text) {
-    const auto code = static_cast<std::uint32_t>(ch);
+    const auto code = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(ch));
     if (code >= 0x10000 && code <= 0x10FFFF) {
       out.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
       out.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));

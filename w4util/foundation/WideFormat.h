@@ -49,7 +49,8 @@ class W4UTIL_EXPORT FormatArgSource {
 // Arguments taken from a copy of a va_list (the caller's list is untouched).
 class W4UTIL_EXPORT VaListArgSource final : public FormatArgSource {
  public:
-  explicit VaListArgSource(va_list args) { va_copy(args_, args); }
+  // The analyzer cannot see that every caller started the list it passes.
+  explicit VaListArgSource(va_list args) { va_copy(args_, args); }  // NOLINT(clang-analyzer-valist.Uninitialized)
   ~VaListArgSource() override { va_end(args_); }
   VaListArgSource(const VaListArgSource&) = delete;
   VaListArgSource& operator=(const VaListArgSource&) = delete;

@@ -2,7 +2,7 @@
 
 #include "w4util/platform/Presenter.h"
 
-CriticalResource::CriticalResource(const char16_t* /*name*/) {}
+CriticalResource::CriticalResource(const char16_t* /*name*/) noexcept {}
 
 void CriticalResource::acquireOwnership(bool reportContention) {
   if (!reportContention) {

@@ -17,7 +17,7 @@
 
 class W4UTIL_EXPORT CriticalResource {
  public:
-  explicit CriticalResource(const char16_t* name = nullptr);
+  explicit CriticalResource(const char16_t* name = nullptr) noexcept;
   CriticalResource(const CriticalResource&) = delete;
   CriticalResource& operator=(const CriticalResource&) = delete;
 

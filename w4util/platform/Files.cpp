@@ -196,7 +196,7 @@ class PosixFileSystemImpl final : public FileSystem {
       const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
       if (n <= 0) return current;
       link.resize(static_cast<std::size_t>(n));
-      if (link[0] != '/') link = DirectoryOf(current) + "/" + link;
+      if (link[0] != '/') link = DirectoryOf(current).append("/").append(link);
       current = link;
     }
     return path;
@@ -212,7 +212,8 @@ class PosixFileSystemImpl final : public FileSystem {
       bool isDirectory = entry->d_type == DT_DIR;
       if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
         struct stat st {};
-        const std::string full = directory + "/" + name;
+        std::string full = directory;
+        full.append("/").append(name);
         isDirectory = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
       }
       entries.push_back({name, isDirectory});
