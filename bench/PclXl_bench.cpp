@@ -21,17 +21,16 @@ double MemcpySeconds(std::size_t n) {
   std::vector<unsigned char> src(n, 0x5A), dst(n);
   int rounds = 0;
   const double start = CpuSeconds();
-  double now = start;
-  do {
+  for (;;) {
     for (int k = 0; k < 10; ++k) {
       std::memcpy(dst.data(), src.data(), n);
       benchmark::DoNotOptimize(dst.data());
       benchmark::ClobberMemory();
     }
     rounds += 10;
-    now = CpuSeconds();
-  } while (now - start < 0.2);
-  return (now - start) / rounds;
+    const double elapsed = CpuSeconds() - start;
+    if (elapsed >= 0.2) return elapsed / rounds;
+  }
 }
 
 void Report(benchmark::State& state, double seconds, std::size_t bytes) {

@@ -100,7 +100,9 @@ int ListCabinet(const std::string& cabinet) {
       path, 0,
       [](std::uint32_t notification, std::uintptr_t p1, std::uintptr_t) -> std::uint32_t {
         if (notification != w4platform::SPFILENOTIFY_FILEINCABINET) return 0;
-        const auto& info = *reinterpret_cast<const w4platform::FileInCabinetInfo*>(p1);
+        // The notification's first parameter carries the entry's address.
+        const auto& info =
+            *reinterpret_cast<const w4platform::FileInCabinetInfo*>(p1);  // NOLINT(performance-no-int-to-ptr)
         std::cout << info.FileSize << '\t' << Utf8(info.NameInCabinet) << '\n';
         return w4platform::FILEOP_SKIP;
       },

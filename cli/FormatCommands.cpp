@@ -83,7 +83,8 @@ class CommandLineArgs final : public ZelvoUtilities::FormatArgSource {
         }
         case FormatArgKind::kPointer:
           // %p prints the number given; %n never writes through it.
-          value.pointer = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(ParseInteger(text, false)));
+          value.pointer = reinterpret_cast<const void*>(  // NOLINT(performance-no-int-to-ptr): never dereferenced
+              static_cast<std::uintptr_t>(ParseInteger(text, false)));
           break;
       }
       values_.push_back(value);

@@ -276,14 +276,13 @@ void ExportKey(RegHandle key, const std::string& display, std::ostream& out) {
       std::snprintf(buffer, sizeof buffer, "dword:%08x", n);
       line += buffer;
     } else if (v.type == REG_BINARY) {
-      line = HexLine(line + "hex:", v.data);
+      line += "hex:";
+      line = HexLine(line, v.data);
     } else {
-      line = HexLine(line + "hex(" + [&] {
-                       char b[16];
-                       std::snprintf(b, sizeof b, "%x", v.type);
-                       return std::string(b);
-                     }() + "):",
-                     v.data);
+      char type[16];
+      std::snprintf(type, sizeof type, "%x", v.type);
+      line.append("hex(").append(type).append("):");
+      line = HexLine(line, v.data);
     }
     out << line << "\n";
   }

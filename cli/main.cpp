@@ -20,7 +20,9 @@ void SetAction(std::function<int()> action) { Action() = std::move(action); }
 
 }  // namespace w4cli
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   CLI::App app{"w4util: settings, compression, printer-queue and page-description tools of the "
                "Zelvo printer driver utility library"};
   app.set_version_flag("--version", std::string("w4util ") + W4UTIL_VERSION_STRING);
@@ -58,4 +60,19 @@ int main(int argc, char** argv) {
     std::cerr << "w4util: " << e.what() << "\n";
     return w4cli::kExitFailure;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Building the command tree can fail too (out of memory): report it, do
+  // not end in std::terminate.
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "w4util: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "w4util: unknown failure\n";
+  }
+  return w4cli::kExitFailure;
 }

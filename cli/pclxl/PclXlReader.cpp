@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace w4pclxl {
 namespace {
@@ -282,7 +283,7 @@ bool DecodeTokens(const std::uint8_t* bytes, std::size_t size, std::size_t base,
       if (haveValue) return fail(at, "value without its attribute identifier");
       value = Value{};
       if (!ReadValue(c, tag, value, error)) {
-        error = At(base, "") + error;
+        error.insert(0, At(base, ""));
         return false;
       }
       haveValue = true;
@@ -291,7 +292,7 @@ bool DecodeTokens(const std::uint8_t* bytes, std::size_t size, std::size_t base,
       std::uint32_t id = 0;
       if (!c.unsignedValue(tag == kAttrUByte ? 1 : 2, id)) return fail(at, "attribute identifier cut short");
       if (!haveValue) return fail(at, "attribute identifier without a value");
-      pending.push_back(Attribute{static_cast<std::uint16_t>(id), std::move(value)});
+      pending.push_back(Attribute{static_cast<std::uint16_t>(id), std::exchange(value, Value{})});
       haveValue = false;
       canTakeData = false;
     } else if (tag == kDataLength || tag == kDataLengthByte) {

@@ -159,7 +159,8 @@ TEST_F(Utf8AgainstPython, DecodeMatchesReplaceHandler) {
       "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xEF\xBF\xBF",
       "\xF0\x9F\x98\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
       "\x80",  // lone continuation byte
-      "\xBF\x80\x80"
+      // Split: "\x80A" would read as one hex escape.
+      "\xBF\x80\x80"  // NOLINT(bugprone-suspicious-missing-comma)
       "A",
       "\xC0\x80",  // overlong NUL
       "\xC1\xBF",
